@@ -1,0 +1,54 @@
+// screen_state.h -- the one process-wide Screen: frame, text grid, input, error number.
+//
+// Shared by the game thread (every operation of screen.h) and the window thread (the backend's
+// refresh pass and event handling). Every field below `lock` is read or written only with `lock`
+// held; that is the screen lock.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "screen/screen.h"
+
+constexpr int32_t KEY_SLOTS = 16; // a ring of 16 slots holds at most 15 keys
+
+struct Screen {
+    std::mutex lock;                       // the screen lock
+    std::condition_variable input_changed; // notified whenever input_serial grows
+
+    // --- Frame and text layer (written by the game thread's drawing operations) ---
+    bool opened;                                  // open_screen succeeded
+    uint32_t frame[FRAME_HEIGHT][FRAME_WIDTH];    // 0xAARRGGBB; the window shows the low 24 bits
+    bool row_changed[FRAME_HEIGHT];               // rows written since the window's last copy
+    bool frame_changed;                           // any row_changed set
+    int32_t cursor_row;                           // 1..rows
+    int32_t cursor_column;                        // 1..columns
+    uint32_t foreground;                          // glyph pixels; 0xFFFFFFFF after open_screen
+    uint32_t background;                          // non-glyph pixels; 0xFF000000 after open_screen
+    int32_t columns, rows;                        // text grid: 80 x 60 after open_screen
+    int32_t cell_width, cell_height;              // 8 x 8 after open_screen, 8 x 16 at 80 x 30
+    std::string title;                            // window title: the program file's name
+
+    // --- Input (filled by the window thread, drained by the game thread) ---
+    int32_t keys[KEY_SLOTS]; // key codes: < 256 one byte; >= 256 extended, low byte 255
+    int32_t key_read;        // 0..15, next slot to read; empty when equal to key_write
+    int32_t key_write;       // 0..15, next slot to fill
+    bool key_arrived;        // set by every queued key; cleared by read_key and pause's checks
+    int32_t mouse_x, mouse_y; // client pixels of the last pointer movement, 0..639 / 0..479
+    int32_t mouse_wheel;      // running count: +1 away from the user, -1 towards
+    int32_t mouse_buttons;    // bit 0 left, 1 right, 2 middle, 3 and 4 the extra buttons
+    bool window_active;       // the window has the focus
+    bool pointer_inside;      // the pointer is inside the client area
+    uint64_t input_serial;    // grows with every key, button, focus or inside change
+
+    // --- Results ---
+    int32_t last_error; // error number of the latest failing or succeeding operation
+};
+
+extern Screen screen;
+
+// Sets the error number and returns it, so a failing path cannot forget either half:
+// `return set_error(ERROR_CANNOT_OPEN);`. Callers hold no lock or the screen lock alike.
+int32_t set_error(int32_t number);
