@@ -18,6 +18,9 @@ void set_read_position(ReadPosition position);
 // optional "-", then decimal digits up to the first non-digit; 0 without digits or past the end.
 int32_t read_int();
 
+// Returns the integer that read_int makes of one item text (saturated to the 32-bit range).
+int32_t parse_int(const char* text);
+
 // Yields the item at the read position as a byte string and moves on; "" past the end.
 std::string read_text();
 

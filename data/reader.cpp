@@ -45,9 +45,8 @@ void set_read_position(ReadPosition position) {
     }
 }
 
-int32_t read_int() {
-    const char* p = next_item();
-    if (p == nullptr) return 0;
+int32_t parse_int(const char* text) {
+    const char* p = text;
     while (*p == ' ') ++p;
     bool negative = false;
     if (*p == '-') {
@@ -64,6 +63,11 @@ int32_t read_int() {
     if (negative) value = -value;
     if (value > INT32_MAX) value = INT32_MAX;
     return static_cast<int32_t>(value);
+}
+
+int32_t read_int() {
+    const char* p = next_item();
+    return p == nullptr ? 0 : parse_int(p);
 }
 
 std::string read_text() {

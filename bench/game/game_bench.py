@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""game_bench.py -- start-up time and idle CPU of build/viertal; run by run-game-bench.sh under Xvfb."""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "game-e2e"))
+import game_e2e as e2e  # noqa: E402  (the window helpers of the end-to-end tests)
+
+RUNS = int(os.environ.get("GAME_BENCH_RUNS", "10"))
+SECONDS = float(os.environ.get("GAME_BENCH_SECONDS", "20"))
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+def start_up_ms(viertal, temp):
+    """One start: ms from just before the process starts to its traced first start screen."""
+    env = dict(os.environ, temp=temp, SDL_AUDIODRIVER="dummy", VIERTAL_TRACE_STARTUP="1")
+    before = time.monotonic()
+    proc = subprocess.Popen([viertal], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    try:
+        for line in proc.stderr:
+            if "start screen shown at monotonic" in line:
+                return 1000.0 * (float(line.split("monotonic")[1].split()[0]) - before)
+        raise SystemExit("viertal ended without its start-up trace")
+    finally:
+        proc.kill()
+        proc.wait()
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK
+
+
+def idle_percent(game):
+    """The program's CPU use over SECONDS, in percent of one core."""
+    time.sleep(1.0)  # let the wait settle: tones, pauses and the sound device's idle close
+    used = cpu_seconds(game.proc.pid)
+    start = time.monotonic()
+    time.sleep(SECONDS)
+    return 100.0 * (cpu_seconds(game.proc.pid) - used) / (time.monotonic() - start)
+
+
+def main():
+    viertal = sys.argv[1]
+    with tempfile.TemporaryDirectory(prefix="viertal-bench-") as temp:
+        start_up_ms(viertal, temp)  # writes the picture file; not counted
+        if not os.path.isfile(os.path.join(temp, "ZAQT.bmp")):
+            raise SystemExit("no picture file after the first start")
+        times = [start_up_ms(viertal, temp) for _ in range(RUNS)]
+        print("start-up to the first start screen (picture present), %d runs: median %.1f ms"
+              " (min %.1f, max %.1f); target < 100 ms" % (RUNS, statistics.median(times), min(times), max(times)))
+
+        game = e2e.Game(viertal, temp)
+        try:
+            game.wait_start_question()
+            e2e.xdo("mousemove", "--window", game.window, 600, 20)  # the pointer rests over the window
+            results = [("start question", idle_percent(game))]
+            game.keys("j")
+            results.append(("human's turn", idle_percent(game)))
+            e2e.xdo("type", "--delay", "40", e2e.HUMAN_WINS)
+            game.wait_discs(e2e.WON_DISCS, "the won game", timeout=15)
+            results.append(("result", idle_percent(game)))
+            game.keys("Escape")
+            game.exit_code()
+        finally:
+            game.kill()
+        for wait, percent in results:
+            print("idle CPU at the %-15s over %g s: %.2f %% of one core; target < 1 %%" % (wait, SECONDS, percent))
+
+
+if __name__ == "__main__":
+    main()

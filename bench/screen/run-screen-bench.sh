@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# run-screen-bench.sh -- idle CPU and key-to-screen latency of the SDL window, under Xvfb.
+#
+#   bench/screen/run-screen-bench.sh [BUILD_DIR]
+#
+# Idle: screen_bench waits for input as the game does (3 ms polls that sleep until input can
+# have changed, the window's 10 ms pass) with the window focused and the pointer over it; its
+# CPU time (utime + stime from /proc/PID/stat) over SCREEN_BENCH_SECONDS (20) is taken
+# SCREEN_BENCH_RUNS (3) times; the X server's is shown beside it. Targets: program < 1 % of one
+# core. Latency: 63 keys typed 80 ms apart; for each, the time from the key event reaching the
+# window thread to the presentation of the frame showing the reaction. Target: median < 15 ms.
+set -eu
+
+if [ "${1:-}" != "--inside-xvfb" ]; then
+  here=$(cd "$(dirname "$0")" && pwd)
+  build=$(cd "${1:-build}" && pwd)
+  exec "$here/../../scripts/with-xvfb" bash "$here/run-screen-bench.sh" --inside-xvfb "$build"
+fi
+build=$2
+program=$build/bench/screen/screen_bench
+seconds=${SCREEN_BENCH_SECONDS:-20}
+runs=${SCREEN_BENCH_RUNS:-3}
+tick=$(getconf CLK_TCK)
+work=$(mktemp -d "${TMPDIR:-/tmp}/screen-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+[ -x "$program" ] || { echo "run-screen-bench: $program is not built" >&2; exit 1; }
+
+# Prints the CPU ticks (user + system) a process has used so far.
+cpu_ticks() {
+  sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
+}
+
+# Starts the bench program in a mode; sets pid and window once the window shows its picture.
+start() {
+  SCREEN_BENCH_MODE=$1 "$program" >"$work/$1.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 200); do grep -q '^ready' "$work/$1.log" && break; sleep 0.05; done
+  window=$(xdotool search --sync --onlyvisible --name '^screen_bench$' | head -1)
+  xdotool windowfocus --sync "$window"
+  xdotool mousemove --window "$window" 320 240
+}
+
+# Ends the bench program with Escape and waits for it.
+stop() {
+  xdotool key Escape
+  wait "$pid"
+}
+
+# Prints the median of its arguments.
+median() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+program_runs=()
+server_runs=()
+for run in $(seq "$runs"); do
+  start idle
+  sleep 1
+  p0=$(cpu_ticks "$pid"); x0=$(cpu_ticks "$XVFB_PID")
+  sleep "$seconds"
+  p1=$(cpu_ticks "$pid"); x1=$(cpu_ticks "$XVFB_PID")
+  stop
+  program_runs+=("$(awk -v d=$((p1 - p0)) -v t="$tick" -v s="$seconds" 'BEGIN { printf "%.2f", 100 * d / t / s }')")
+  server_runs+=("$(awk -v d=$((x1 - x0)) -v t="$tick" -v s="$seconds" 'BEGIN { printf "%.2f", 100 * d / t / s }')")
+done
+
+start latency
+sleep 0.5
+xdotool type --delay 80 "$(printf '1234567%.0s' 1 2 3 4 5 6 7 8 9)"
+sleep 0.2
+stop
+read -r _ count lat_median lat_p90 lat_max < <(grep '^latency' "$work/latency.log")
+
+echo "screen: idle CPU of the waiting program, % of one core over ${seconds} s (target < 1):" \
+     "median $(median "${program_runs[@]}") (runs ${program_runs[*]})"
+echo "screen: idle CPU of the X server meanwhile, % of one core: median $(median "${server_runs[@]}") (runs ${server_runs[*]})"
+echo "screen: key-to-screen latency over $count keys, ms (target median < 15):" \
+     "median $lat_median, p90 $lat_p90, max $lat_max"

@@ -1,0 +1,94 @@
+// screen_bench.cpp -- the SDL window's cost while the game waits, and its key-to-screen latency.
+//
+// SCREEN_BENCH_MODE selects the measurement (run-screen-bench.sh drives both under Xvfb):
+//   idle     draws a board-like picture, then waits for input the way the game does (read_key,
+//            read_mouse, pause(3), sleep until input) until the close request; the script reads
+//            the process's CPU time meanwhile.
+//   latency  reacts to every key as the game reacts to a column key (a disc and a line of text);
+//            for each key, the time from the key event reaching the window thread to the
+//            presentation of the frame with the reaction. On Escape it prints "latency N MEDIAN
+//            P90 MAX" in milliseconds and ends.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "screen/screen.h"
+#include "screen/sdl_probe.h"
+
+namespace {
+
+constexpr float FULL_TURN = 6.2831859f;
+
+// Draws a picture like the game's: a blue plate with 42 dark holes and a prompt.
+void draw_board_picture() {
+    set_text_grid(80, 30);
+    draw_line(40, 60, 600, 460, 0x0000A0, 2, 0xFFFF, 0);
+    for (int32_t row = 1; row <= 6; ++row)
+        for (int32_t column = 1; column <= 7; ++column)
+            draw_circle(float(80 * column), float(440 - 64 * (row - 1) - 32), 26, 0x000020, 0, 0, FULL_TURN, -1, 4);
+    locate(2, 3);
+    print_text("Welke rij?", 0);
+}
+
+// Waits as the game's input poll does until a key arrives or a button is held; returns the key
+// (empty for a click).
+std::string wait_for_input() {
+    for (;;) {
+        const uint64_t seen = input_serial();
+        const std::string key = read_key();
+        int32_t x = 0, y = 0, wheel = 0, buttons = 0, confinement = 0;
+        read_mouse(x, y, wheel, buttons, confinement);
+        if (!key.empty() || buttons > 0) return key;
+        pause(3);
+        if (input_serial() == seen) sleep_until_input(seen);
+    }
+}
+
+// Returns true for the window's close request.
+bool is_close(const std::string& key) {
+    return key.size() == 2 && char_code(key, 1) == 255 && text_mid(key, 2, -1) == "k";
+}
+
+// Draws the reaction to a key, as the game draws a disc: the disc, its column number and a text.
+void react(const std::string& key, int32_t count) {
+    const int32_t column = 1 + count % 7;
+    const uint32_t colour = count % 2 ? 0xFFFF00 : 0xFF4400;
+    draw_circle(float(80 * column), 40, 20, colour, 0, 0, FULL_TURN, -1, 4);
+    locate(30, 1);
+    print_text("Mijn zet " + key, 0);
+}
+
+// Returns the value at fraction q of the sorted samples.
+double quantile(std::vector<double> samples, double q) {
+    std::sort(samples.begin(), samples.end());
+    return samples[std::min(samples.size() - 1, size_t(q * double(samples.size())))];
+}
+
+} // namespace
+
+// Runs the measurement chosen by SCREEN_BENCH_MODE.
+void program_main() {
+    const char* mode_value = std::getenv("SCREEN_BENCH_MODE");
+    const std::string mode = mode_value ? mode_value : "idle";
+    open_screen(640, 480, 32, 1, 0, 0);
+    draw_board_picture();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::vector<double> latencies; // ms
+    for (int32_t count = 0;; ++count) {
+        const std::string key = wait_for_input();
+        if (is_close(key) || key == "\x1b") break;
+        if (mode != "latency" || key.empty()) continue;
+        react(key, count);
+        const double presented = sdl_probe_wait_presented(sdl_probe_frame_changes());
+        latencies.push_back((presented - sdl_probe_key_received()) * 1000.0);
+    }
+    if (!latencies.empty())
+        std::printf("latency %zu %.2f %.2f %.2f\n", latencies.size(), quantile(latencies, 0.5),
+                    quantile(latencies, 0.9), quantile(latencies, 1.0));
+    std::printf("presentations %llu\n", static_cast<unsigned long long>(sdl_probe_presentations()));
+    std::fflush(stdout);
+    end_program(0);
+}

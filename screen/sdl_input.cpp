@@ -1,0 +1,234 @@
+// sdl_input.cpp -- SDL keyboard, mouse and window events turned into key codes and mouse state.
+//
+// Characters come from SDL's text input (UTF-8, converted to code page 437); keys that type no
+// character are queued as extended codes (255 in the low byte, a PC scan code in the second).
+// Alt chords, F10 and lone modifier keys queue nothing. Everything here runs on the window
+// thread with the screen lock held.
+#include <SDL.h>
+
+#include "screen/cp437.h"
+#include "screen/platform.h"
+#include "screen/screen_state.h"
+#include "screen/sdl_internal.h"
+
+namespace {
+
+// Keyboard and pointer facts the window thread tracks in event order.
+struct InputTrack {
+    bool left_alt = false;       // left Alt is down
+    bool right_alt = false;      // right Alt (AltGr on many layouts) is down
+    bool mouse_in_window = false; // between the window's enter and leave events
+    int32_t x = -1, y = -1;      // latest pointer position in frame pixels (may be off the frame)
+    double key_received = 0;     // platform_seconds() of the newest queued key
+};
+InputTrack track;
+
+constexpr int32_t EXTENDED = 255; // low byte of every extended key code
+
+// Returns the scan code of a key that types no character, 0 for keys that queue nothing.
+// Keypad keys count here only with Num Lock off; with it on they type digits.
+int32_t scan_code(SDL_Scancode key, bool num_lock) {
+    switch (key) {
+    case SDL_SCANCODE_HOME: return 71;
+    case SDL_SCANCODE_UP: return 72;
+    case SDL_SCANCODE_PAGEUP: return 73;
+    case SDL_SCANCODE_LEFT: return 75;
+    case SDL_SCANCODE_RIGHT: return 77;
+    case SDL_SCANCODE_END: return 79;
+    case SDL_SCANCODE_DOWN: return 80;
+    case SDL_SCANCODE_PAGEDOWN: return 81;
+    case SDL_SCANCODE_INSERT: return 82;
+    case SDL_SCANCODE_DELETE: return 83;
+    case SDL_SCANCODE_F11: return 133;
+    case SDL_SCANCODE_F12: return 134;
+    case SDL_SCANCODE_PRINTSCREEN: return 55;
+    case SDL_SCANCODE_PAUSE: return 69;
+    case SDL_SCANCODE_APPLICATION: return 93;
+    case SDL_SCANCODE_KP_7: return num_lock ? 0 : 71;
+    case SDL_SCANCODE_KP_8: return num_lock ? 0 : 72;
+    case SDL_SCANCODE_KP_9: return num_lock ? 0 : 73;
+    case SDL_SCANCODE_KP_4: return num_lock ? 0 : 75;
+    case SDL_SCANCODE_KP_5: return num_lock ? 0 : 76;
+    case SDL_SCANCODE_KP_6: return num_lock ? 0 : 77;
+    case SDL_SCANCODE_KP_1: return num_lock ? 0 : 79;
+    case SDL_SCANCODE_KP_2: return num_lock ? 0 : 80;
+    case SDL_SCANCODE_KP_3: return num_lock ? 0 : 81;
+    case SDL_SCANCODE_KP_0: return num_lock ? 0 : 82;
+    case SDL_SCANCODE_KP_PERIOD: return num_lock ? 0 : 83;
+    default: break;
+    }
+    if (key >= SDL_SCANCODE_F1 && key <= SDL_SCANCODE_F9) return 59 + (key - SDL_SCANCODE_F1);
+    if (key >= SDL_SCANCODE_F13 && key <= SDL_SCANCODE_F24) return 100 + (key - SDL_SCANCODE_F13);
+    // Anything else that still gets here: its USB usage number, kept clear of "k" (the close
+    // request) and of 0.
+    const int32_t byte = static_cast<int32_t>(key) & 0xFF;
+    return (byte == 'k' || byte == 0) ? 0xFE : byte;
+}
+
+// Returns true for keys that only modify others or switch a lock, and queue nothing alone.
+bool is_modifier(SDL_Keycode sym) {
+    switch (sym) {
+    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
+    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
+    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Returns true for keys whose character arrives as a text event (so the key press is skipped).
+bool types_text(const SDL_Keysym& key) {
+    const SDL_Keycode sym = key.sym;
+    if (sym >= 32 && sym != SDLK_DELETE && (sym & SDLK_SCANCODE_MASK) == 0) return true;
+    switch (sym) {
+    case SDLK_KP_DIVIDE: case SDLK_KP_MULTIPLY: case SDLK_KP_MINUS: case SDLK_KP_PLUS:
+        return true;
+    default:
+        break;
+    }
+    const bool num_lock = (key.mod & KMOD_NUM) != 0;
+    return num_lock && ((sym >= SDLK_KP_1 && sym <= SDLK_KP_0) || sym == SDLK_KP_PERIOD);
+}
+
+// Queues a key code and stamps its arrival.
+void queue_key(int32_t code, double received) {
+    queue_key_locked(code);
+    track.key_received = received;
+}
+
+// Returns the code a key press queues, or -1 for none. Alt and F10 were filtered already.
+int32_t key_code(const SDL_Keysym& key) {
+    switch (key.sym) {
+    case SDLK_ESCAPE: return 27;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_TAB: return 9;
+    case SDLK_BACKSPACE: return 8;
+    default: break;
+    }
+    if (is_modifier(key.sym)) return -1;
+    if ((key.mod & KMOD_CTRL) != 0) {
+        // Ctrl+letter types the control character of that letter; other Ctrl chords type none.
+        if (key.sym >= SDLK_a && key.sym <= SDLK_z) return key.sym - SDLK_a + 1;
+        if (types_text(key)) return -1;
+    }
+    if (types_text(key)) return -1;
+    return (scan_code(key.scancode, (key.mod & KMOD_NUM) != 0) << 8) | EXTENDED;
+}
+
+// Handles a key press or release.
+void on_key(const SDL_KeyboardEvent& event, double received, InputActions& actions) {
+    const bool down = event.type == SDL_KEYDOWN;
+    if (event.keysym.sym == SDLK_LALT) track.left_alt = down;
+    if (event.keysym.sym == SDLK_RALT) track.right_alt = down;
+    if (!down) return;
+    if (track.left_alt || track.right_alt) {
+        const bool enter = event.keysym.sym == SDLK_RETURN || event.keysym.sym == SDLK_KP_ENTER;
+        if (enter && !event.repeat) actions.toggle_full_screen = true;
+        return;
+    }
+    if (event.keysym.sym == SDLK_F10) return;
+    const int32_t code = key_code(event.keysym);
+    if (code >= 0) queue_key(code, received);
+}
+
+// Handles typed text. AltGr (right Alt) may type characters; the left Alt makes a chord.
+void on_text(const SDL_TextInputEvent& event, double received) {
+    if (track.left_alt) return;
+    for (uint8_t byte : cp437_from_utf8(event.text)) queue_key(byte, received);
+}
+
+// Stores the pointer position and whether it is over the frame (not over a black bar).
+void set_pointer(int32_t x, int32_t y) {
+    track.x = x;
+    track.y = y;
+    const bool on_frame = x >= 0 && x < FRAME_WIDTH && y >= 0 && y < FRAME_HEIGHT;
+    if (on_frame) set_mouse_position_locked(x, y);
+    set_pointer_inside_locked(track.mouse_in_window && on_frame);
+}
+
+// Maps an SDL button to its bit in the buttons set (-1 for none).
+int32_t button_bit(uint8_t button) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    case SDL_BUTTON_X1: return 3;
+    case SDL_BUTTON_X2: return 4;
+    default: return -1;
+    }
+}
+
+// Handles a button press or release; presses on the black bars are not the frame's.
+void on_button(const SDL_MouseButtonEvent& event) {
+    track.mouse_in_window = true;
+    set_pointer(event.x, event.y);
+    const int32_t bit = button_bit(event.button);
+    if (bit < 0) return;
+    const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+    const bool on_frame = event.x >= 0 && event.x < FRAME_WIDTH && event.y >= 0 && event.y < FRAME_HEIGHT;
+    if (down && !on_frame) return;
+    set_mouse_button_locked(bit, down);
+}
+
+// Handles a wheel turn: +1 per step away from the user.
+void on_wheel(const SDL_MouseWheelEvent& event) {
+    int32_t steps = event.y;
+    if (event.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
+    if (steps != 0) add_mouse_wheel_locked(steps);
+}
+
+// Handles focus, pointer crossing and the close request.
+void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double received) {
+    switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED: set_window_active_locked(true); break;
+    case SDL_WINDOWEVENT_FOCUS_LOST: set_window_active_locked(false); break;
+    case SDL_WINDOWEVENT_ENTER: {
+        track.mouse_in_window = true;
+        int32_t wx = 0, wy = 0;
+        SDL_GetMouseState(&wx, &wy);
+        float lx = 0, ly = 0;
+        SDL_RenderWindowToLogical(renderer, wx, wy, &lx, &ly);
+        set_pointer(static_cast<int32_t>(lx), static_cast<int32_t>(ly));
+        break;
+    }
+    case SDL_WINDOWEVENT_LEAVE:
+        track.mouse_in_window = false;
+        set_pointer_inside_locked(false);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        // Alt+F4 reaches us as a close request while Alt is down: that one is not the player's.
+        if (!track.left_alt && !track.right_alt) queue_key(CLOSE_KEY, received);
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
+// Dispatches one event to its handler.
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
+                               InputActions& actions) {
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: on_key(event.key, received, actions); break;
+    case SDL_TEXTINPUT: on_text(event.text, received); break;
+    case SDL_MOUSEMOTION:
+        track.mouse_in_window = true;
+        set_pointer(event.motion.x, event.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: on_button(event.button); break;
+    case SDL_MOUSEWHEEL: on_wheel(event.wheel); break;
+    case SDL_WINDOWEVENT: on_window(event.window, renderer, received); break;
+    case SDL_QUIT:
+        if (!track.left_alt && !track.right_alt) queue_key(CLOSE_KEY, received);
+        break;
+    default: break;
+    }
+}
+
+// The arrival stamp of the newest queued key.
+double last_key_received_locked() {
+    return track.key_received;
+}

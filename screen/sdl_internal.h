@@ -1,0 +1,28 @@
+// sdl_internal.h -- what the SDL backend's files share: event handling and sound upkeep.
+//
+// Private to the SDL backend (sdl_platform.cpp, sdl_input.cpp, sdl_audio.cpp).
+#pragma once
+
+#include <SDL.h>
+
+// What the window thread must do after a batch of input events, beyond the input state itself.
+struct InputActions {
+    bool toggle_full_screen; // Alt+Enter was pressed
+};
+
+// Turns one keyboard, mouse or window event into key codes and mouse state. Called by the
+// window thread with the screen lock held; `received` is platform_seconds() when the event's
+// batch reached the window thread.
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
+                               InputActions& actions);
+
+// Platform_seconds() when the window thread took the newest queued key from SDL. Screen lock held.
+double last_key_received_locked();
+
+// Closes the sound device once no tone has played for a while, so an idle program runs no
+// audio thread. Called by the window thread on each pass; never blocks on a playing tone.
+void close_idle_audio(double now);
+
+// Waits until the queued tone samples have played, so the end of the program does not cut the
+// last tone short. Called by the window thread while the game thread is parked.
+void drain_audio();

@@ -1,0 +1,394 @@
+// sdl_platform.cpp -- the SDL2 window: start-up, the game thread, the window pass, the end.
+//
+// SDL wants its window and events on the thread that started video, so main() keeps the
+// process's first thread for the window and runs program_main() on a second thread (the game
+// thread). The window thread sleeps until an event arrives, the game signals a frame change, or
+// the pass period has passed (10 ms, 100 ms once quiet); each pass turns events into keys and
+// mouse state and copies the changed frame rows into a streaming texture under the screen lock,
+// then presents the texture when anything changed.
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include "screen/platform.h"
+#include "screen/screen_state.h"
+#include "screen/sdl_internal.h"
+#include "screen/sdl_probe.h"
+
+namespace {
+
+constexpr double PASS_SECONDS = 0.010;      // the window pass period while busy
+constexpr double IDLE_PASS_SECONDS = 0.100; // the pass period once quiet (saves idle wake-ups)
+constexpr double BUSY_SECONDS = 0.250;      // busy this long after the latest event or change
+constexpr int32_t EVENT_BATCH = 64;    // events handled per taking of the screen lock
+
+enum class WindowState { none, requested, open };
+
+// The hand-over between the game thread and the window thread. Allocated once and never freed:
+// exit() must not destroy a condition variable that a parked thread still waits on.
+struct Handover {
+    std::mutex lock;
+    std::condition_variable changed;
+    WindowState state = WindowState::none;
+    int32_t width = FRAME_WIDTH, height = FRAME_HEIGHT; // client area asked for
+    std::string title;
+    bool end_requested = false;
+    int32_t end_code = 0;
+};
+Handover& handover = *new Handover;
+
+// Presentation counts for sdl_probe_wait_presented; never freed, like the hand-over.
+struct PresentRecord {
+    std::mutex lock;
+    std::condition_variable presented;
+    uint64_t changes = 0;       // frame changes shown by the latest presentation
+    double at = 0;              // platform_seconds() just after it
+    uint64_t presentations = 0; // presentations so far
+};
+PresentRecord& present_record = *new PresentRecord;
+
+// Wakes the game thread in sleep_until_input. Never freed, like the hand-over: when Xlib ends
+// the process because the X server went away, exit() would hang destroying a condition
+// variable the game thread still waits on.
+std::condition_variable& input_arrived = *new std::condition_variable;
+
+std::string program_file;                   // argv[0]
+const uint64_t clock_start = SDL_GetPerformanceCounter();
+std::atomic<bool> window_open{false};       // the window thread services a window
+std::atomic<bool> wake_pending{false};      // a wake event is queued and not yet taken
+uint32_t wake_event = 0;                    // SDL user event: frame changed
+uint64_t frame_change_count = 0;            // platform_frame_changed calls; screen lock held
+
+SDL_Window* window = nullptr;     // window thread only
+SDL_Renderer* renderer = nullptr; // window thread only
+SDL_Texture* texture = nullptr;   // window thread only: what the window shows of the frame
+
+// Sets the hints that keep SDL on the cheap software path and leave closing to the game.
+void set_hints() {
+    // Only drivers that show a window on a real display: SDL would otherwise fall back to its
+    // invisible offscreen driver. SDL_VIDEODRIVER in the environment still overrides this.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "x11,wayland,kmsdrm" : "x11,kmsdrm");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+}
+
+// Destroys the window, shuts SDL down and ends the process with the code.
+[[noreturn]] void finish(int32_t code) {
+    drain_audio();
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    SDL_Quit();
+    std::fflush(nullptr);
+    std::exit(code);
+}
+
+// Runs the program on the game thread; a program that returns ends like end_program(0).
+void run_game() {
+    program_main();
+    platform_end_program(0);
+}
+
+// Blocks the window thread until the game asks for the window or for the end.
+void wait_for_window_request() {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    handover.changed.wait(hold, [] {
+        return handover.state == WindowState::requested || handover.end_requested;
+    });
+    if (handover.end_requested) {
+        const int32_t code = handover.end_code;
+        hold.unlock();
+        finish(code);
+    }
+}
+
+// Creates the window, its software renderer and the frame texture. Returns false on failure.
+bool create_window() {
+    window = SDL_CreateWindow(handover.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                              handover.width, handover.height, SDL_WINDOW_RESIZABLE);
+    if (!window) return false;
+    SDL_SetWindowMinimumSize(window, FRAME_WIDTH, FRAME_HEIGHT);
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer) return false;
+    SDL_RenderSetLogicalSize(renderer, FRAME_WIDTH, FRAME_HEIGHT);
+    SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+    // XRGB: the top byte of a frame pixel is never shown.
+    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, FRAME_WIDTH,
+                                FRAME_HEIGHT);
+    if (!texture) return false;
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    SDL_StartTextInput();
+    return true;
+}
+
+// Copies every run of changed frame rows into the texture. Returns true when any was copied.
+// Screen lock held.
+bool copy_changed_rows_locked() {
+    if (!screen.frame_changed) return false;
+    bool copied = false;
+    int32_t y = 0;
+    while (y < FRAME_HEIGHT) {
+        if (!screen.row_changed[y]) {
+            ++y;
+            continue;
+        }
+        const int32_t first = y;
+        while (y < FRAME_HEIGHT && screen.row_changed[y]) screen.row_changed[y++] = false;
+        const SDL_Rect rows = {0, first, FRAME_WIDTH, y - first};
+        SDL_UpdateTexture(texture, &rows, screen.frame[first], FRAME_WIDTH * sizeof(uint32_t));
+        copied = true;
+    }
+    screen.frame_changed = false;
+    return copied;
+}
+
+// Shows the texture scaled into the window, black bars around it.
+void present() {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderPresent(renderer);
+}
+
+// Records that the window now shows `changes` frame changes.
+void record_presentation(uint64_t changes, bool presented) {
+    std::lock_guard<std::mutex> hold(present_record.lock);
+    present_record.changes = changes;
+    if (presented) {
+        present_record.at = platform_seconds();
+        ++present_record.presentations;
+    }
+    present_record.presented.notify_all();
+}
+
+// Returns true for window events that need the picture drawn again.
+bool needs_repaint(const SDL_Event& event) {
+    if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) return true;
+    if (event.type != SDL_WINDOWEVENT) return false;
+    switch (event.window.event) {
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED: return true;
+    default: return false;
+    }
+}
+
+// Switches between the window and the full screen (Alt+Enter).
+void toggle_full_screen() {
+    const bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+// Waits for the first event of a batch until the next pass is due, then takes what else is
+// pending. SDL sleeps on the X connection meanwhile; a frame change wakes it with an event.
+std::vector<SDL_Event>& next_batch(double next_pass) {
+    static std::vector<SDL_Event> batch;
+    batch.clear();
+    const double wait = next_pass - platform_seconds();
+    const int32_t wait_ms = wait <= 0 ? 0 : static_cast<int32_t>(std::ceil(wait * 1000.0));
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, wait_ms)) {
+        batch.push_back(event);
+        while (static_cast<int32_t>(batch.size()) < EVENT_BATCH && SDL_PollEvent(&event)) batch.push_back(event);
+    }
+    for (const SDL_Event& e : batch)
+        if (e.type == wake_event) wake_pending.store(false);
+    return batch;
+}
+
+// Handles a batch under the screen lock: input events, then the changed rows. Returns true when
+// rows were copied; `changes` gets the frame changes the copy covers.
+bool take_batch(const std::vector<SDL_Event>& batch, double received, InputActions& actions, uint64_t& changes) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    const uint64_t serial = screen.input_serial;
+    for (const SDL_Event& e : batch) {
+        handle_input_event_locked(e, renderer, received, actions);
+        if (e.type == SDL_RENDER_DEVICE_RESET || e.type == SDL_RENDER_TARGETS_RESET) mark_all_rows_changed_locked();
+    }
+    if (screen.input_serial != serial) input_arrived.notify_all();
+    changes = frame_change_count;
+    return copy_changed_rows_locked();
+}
+
+// Ends the process if the game asked for it.
+void finish_if_requested() {
+    std::lock_guard<std::mutex> hold(handover.lock);
+    if (handover.end_requested) finish(handover.end_code);
+}
+
+// Services the window until the game ends the program. Each pass takes the events that arrived,
+// copies the changed rows and presents them; a pass with nothing to show presents nothing. Passes
+// come every 10 ms while the window is busy and every 100 ms once it has been quiet for a
+// while: events and frame changes wake the thread at once either way, so only the idle
+// wake-ups are saved.
+[[noreturn]] void service_window() {
+    double next_pass = platform_seconds() + PASS_SECONDS;
+    double last_activity = platform_seconds();
+    uint64_t shown_changes = 0;
+    bool repaint = true;
+    for (;;) {
+        const std::vector<SDL_Event>& batch = next_batch(next_pass);
+        const double received = platform_seconds();
+        InputActions actions = {};
+        uint64_t changes = 0;
+        const bool copied = take_batch(batch, received, actions, changes);
+        for (const SDL_Event& e : batch) repaint = repaint || needs_repaint(e);
+        finish_if_requested();
+        if (actions.toggle_full_screen) toggle_full_screen();
+        if (copied || repaint) present();
+        if (copied || repaint || changes != shown_changes) record_presentation(changes, copied || repaint);
+        shown_changes = changes;
+        repaint = false;
+        const double now = platform_seconds();
+        if (!batch.empty() || copied) last_activity = now;
+        if (now >= next_pass) {
+            close_idle_audio(now);
+            next_pass = now + (now - last_activity < BUSY_SECONDS ? PASS_SECONDS : IDLE_PASS_SECONDS);
+        }
+    }
+}
+
+// Returns the file name without folder and extension, or "viertal" when there is none.
+std::string base_name(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name.empty() ? "viertal" : name;
+}
+
+} // namespace
+
+// Starts SDL video, runs the program on the game thread and services its window.
+int main(int argc, char** argv) {
+    program_file = argc > 0 && argv[0] ? argv[0] : "";
+    const std::string name = platform_program_name();
+    set_hints();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "%s: geen beeldscherm gevonden (is DISPLAY gezet?)\n", name.c_str());
+        return 1;
+    }
+    wake_event = SDL_RegisterEvents(1);
+    std::thread(run_game).detach();
+    wait_for_window_request();
+    if (!create_window()) {
+        std::fprintf(stderr, "%s: kan geen venster openen (%s)\n", name.c_str(), SDL_GetError());
+        finish(1);
+    }
+    {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        copy_changed_rows_locked();
+    }
+    present();
+    {
+        std::lock_guard<std::mutex> hold(handover.lock);
+        handover.state = WindowState::open;
+        window_open.store(true);
+        handover.changed.notify_all();
+    }
+    service_window();
+}
+
+// Asks the window thread for the window and waits until it is there.
+int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    if (handover.state == WindowState::none) {
+        handover.width = width;
+        handover.height = height;
+        handover.title = title;
+        handover.state = WindowState::requested;
+        handover.changed.notify_all();
+    }
+    handover.changed.wait(hold, [] { return handover.state == WindowState::open; });
+    return 0;
+}
+
+// Sleeps the game thread.
+void platform_sleep(int32_t milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Seconds since start-up from SDL's high-resolution counter.
+double platform_seconds() {
+    return static_cast<double>(SDL_GetPerformanceCounter() - clock_start) /
+           static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+// Hands the exit code to the window thread, which closes the window and ends the process at its
+// next pass; the game thread parks meanwhile.
+void platform_end_program(int32_t code) {
+    {
+        std::lock_guard<std::mutex> hold(handover.lock);
+        handover.end_requested = true;
+        handover.end_code = code;
+        handover.changed.notify_all();
+    }
+    // No SDL event wakes the window thread for this: its pass sees the request within 10 ms,
+    // and a wake-up sent now could reach the X server after the window is gone (BadWindow,
+    // which Xlib answers with exit status 1).
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// Waits until a key, button, focus or pointer change has arrived since `seen`.
+void platform_sleep_until_input(uint64_t seen) {
+    std::unique_lock<std::mutex> hold(screen.lock);
+    input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
+}
+
+// Wakes the window thread so the change shows without waiting for the next pass.
+void platform_frame_changed() {
+    ++frame_change_count;
+    if (!window_open.load(std::memory_order_relaxed) || wake_pending.exchange(true)) return;
+    SDL_Event event = {};
+    event.type = wake_event;
+    if (SDL_PushEvent(&event) <= 0) wake_pending.store(false); // full queue: the next pass shows it
+
+}
+
+// The program file's name without folder or extension.
+std::string platform_program_name() {
+    return base_name(program_file);
+}
+
+// --- Probes ---
+
+// Returns the arrival stamp of the newest queued key.
+double sdl_probe_key_received() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return last_key_received_locked();
+}
+
+// Returns the number of frame changes signalled so far.
+uint64_t sdl_probe_frame_changes() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return frame_change_count;
+}
+
+// Waits for a presentation that covers `changes` and returns its time.
+double sdl_probe_wait_presented(uint64_t changes) {
+    std::unique_lock<std::mutex> hold(present_record.lock);
+    present_record.presented.wait(hold, [changes] { return present_record.changes >= changes; });
+    return present_record.at;
+}
+
+// Returns the number of presentations so far.
+uint64_t sdl_probe_presentations() {
+    std::lock_guard<std::mutex> hold(present_record.lock);
+    return present_record.presentations;
+}

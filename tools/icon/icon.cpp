@@ -1,0 +1,131 @@
+// icon.cpp -- draws the program's icon (a corner of the board with a winning diagonal) as PNGs.
+//
+// Usage: viertal-icon OUTDIR   writes OUTDIR/viertal-48.png, viertal-128.png and viertal-256.png.
+//
+// The icon uses the game's own colours: the board plate 0x2200AA with round holes, through which
+// the dark background shows, and discs 0xFF4400 / 0xFFFF00 with their darker rings 0xBB0000 /
+// 0xBBBB00. The figure is laid out on a 1024 x 1024 design grid and every pixel averages 8 x 8
+// samples, all in integer arithmetic, so the output is the same on every machine.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/icon/png.h"
+
+namespace {
+
+constexpr int64_t DESIGN = 1024;      // design grid units across the icon
+constexpr int32_t SAMPLES = 8;        // samples per pixel along each axis
+constexpr uint32_t TRANSPARENT = 0xFFFFFFFFu; // marks a sample outside the plate
+
+constexpr uint32_t BOARD = 0x2200AA;
+constexpr uint32_t HOLE = 0x2B2B2E; // the dark, nearly grey background seen through an empty hole
+constexpr uint32_t RED = 0xFF4400, RED_RING = 0xBB0000;
+constexpr uint32_t YELLOW = 0xFFFF00, YELLOW_RING = 0xBBBB00;
+
+constexpr int64_t PLATE_LOW = 32, PLATE_HIGH = 992; // plate edges, both axes
+constexpr int64_t PLATE_CORNER = 128;               // radius of the plate's rounded corners
+constexpr int64_t PITCH = 240;                      // hole spacing: four holes across
+constexpr int64_t HOLE_RADIUS = 94;
+constexpr int64_t DISC_RADIUS = 88;
+constexpr int64_t RING_RADIUS = 64;     // middle of the disc's darker ring
+constexpr int64_t RING_HALF_WIDTH = 8;
+
+// The position on the icon's 4 x 4 holes, top row first: '.' empty, 'R' red, 'Y' yellow.
+// Red has four on the rising diagonal, as at the end of a won game.
+constexpr const char* LAYOUT[4] = {
+    "...R",
+    "..RY",
+    ".RYY",
+    "RYRY",
+};
+
+// A point in design units scaled by `scale`, so sample centres are exact integers.
+struct Point {
+    int64_t x, y;
+};
+
+// True when p lies within `radius` of (cx, cy); all values in design units times `scale`.
+bool inside_circle(Point p, int64_t cx, int64_t cy, int64_t radius) {
+    int64_t dx = p.x - cx, dy = p.y - cy;
+    return dx * dx + dy * dy <= radius * radius;
+}
+
+// True when p lies on the rounded plate.
+bool on_plate(Point p, int64_t scale) {
+    int64_t low = PLATE_LOW * scale, high = PLATE_HIGH * scale, corner = PLATE_CORNER * scale;
+    if (p.x < low || p.x > high || p.y < low || p.y > high) return false;
+    int64_t cx = p.x < low + corner ? low + corner : p.x > high - corner ? high - corner : p.x;
+    int64_t cy = p.y < low + corner ? low + corner : p.y > high - corner ? high - corner : p.y;
+    return inside_circle(p, cx, cy, corner);
+}
+
+// Returns the colour of the figure at p, or TRANSPARENT off the plate.
+uint32_t colour_at(Point p, int64_t scale) {
+    if (!on_plate(p, scale)) return TRANSPARENT;
+    for (int32_t row = 0; row < 4; ++row) {
+        for (int32_t column = 0; column < 4; ++column) {
+            int64_t cx = (PLATE_LOW + PITCH / 2 + PITCH * column) * scale;
+            int64_t cy = (PLATE_LOW + PITCH / 2 + PITCH * row) * scale;
+            if (!inside_circle(p, cx, cy, HOLE_RADIUS * scale)) continue;
+            char mark = LAYOUT[row][column];
+            if (mark == '.' || !inside_circle(p, cx, cy, DISC_RADIUS * scale)) return HOLE;
+            bool ring = inside_circle(p, cx, cy, (RING_RADIUS + RING_HALF_WIDTH) * scale) &&
+                        !inside_circle(p, cx, cy, (RING_RADIUS - RING_HALF_WIDTH) * scale);
+            if (mark == 'R') return ring ? RED_RING : RED;
+            return ring ? YELLOW_RING : YELLOW;
+        }
+    }
+    return BOARD;
+}
+
+// Renders the icon at size x size pixels as RGBA bytes, rows top first.
+std::vector<uint8_t> render(int32_t size) {
+    // Sample (i, j) of a pixel sits at ((SAMPLES * px + i) * 2 + 1) / (2 * SAMPLES * size) of the
+    // width; multiplying the design grid by that denominator keeps every coordinate whole.
+    const int64_t scale = 2 * SAMPLES * static_cast<int64_t>(size);
+    const int32_t total = SAMPLES * SAMPLES;
+    std::vector<uint8_t> rgba(static_cast<size_t>(size) * size * 4);
+    for (int32_t py = 0; py < size; ++py) {
+        for (int32_t px = 0; px < size; ++px) {
+            int64_t red = 0, green = 0, blue = 0, covered = 0;
+            for (int32_t j = 0; j < SAMPLES; ++j) {
+                for (int32_t i = 0; i < SAMPLES; ++i) {
+                    Point p{((SAMPLES * px + i) * 2 + 1) * DESIGN, ((SAMPLES * py + j) * 2 + 1) * DESIGN};
+                    uint32_t c = colour_at(p, scale);
+                    if (c == TRANSPARENT) continue;
+                    red += c >> 16;
+                    green += (c >> 8) & 0xFF;
+                    blue += c & 0xFF;
+                    ++covered;
+                }
+            }
+            uint8_t* out = &rgba[(static_cast<size_t>(py) * size + px) * 4];
+            if (covered > 0) { // colour of the covered part; coverage becomes alpha
+                out[0] = static_cast<uint8_t>((red + covered / 2) / covered);
+                out[1] = static_cast<uint8_t>((green + covered / 2) / covered);
+                out[2] = static_cast<uint8_t>((blue + covered / 2) / covered);
+            }
+            out[3] = static_cast<uint8_t>((covered * 255 + total / 2) / total);
+        }
+    }
+    return rgba;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: viertal-icon OUTDIR\n");
+        return 2;
+    }
+    for (int32_t size : {48, 128, 256}) {
+        std::string path = std::string(argv[1]) + "/viertal-" + std::to_string(size) + ".png";
+        if (!write_file(path, encode_png(size, size, render(size)))) {
+            std::fprintf(stderr, "viertal-icon: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
