@@ -101,14 +101,23 @@ std::string picture_file_name() {
 #endif
 
 bool picture_file_exists() {
-    std::FILE* file = std::fopen(picture_file_name().c_str(), "rb");
-    if (file == nullptr) {
+#ifdef _WIN32
+    int32_t file = _open(picture_file_name().c_str(), _O_RDONLY | _O_BINARY);
+#else
+    // O_NONBLOCK: a pipe planted under the picture's name must not hang the start-up.
+    int32_t file = open(picture_file_name().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+#endif
+    if (file < 0) {
         // The game has always seen 1 here: the failed open (2) followed by closing a file that
         // was never opened (1).
         set_error(ERROR_BAD_ARGUMENT);
         return false;
     }
-    std::fclose(file);
+#ifdef _WIN32
+    _close(file);
+#else
+    close(file);
+#endif
     set_error(ERROR_NONE);
     return true;
 }

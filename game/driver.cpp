@@ -22,6 +22,9 @@ constexpr uint32_t WHITE = 0xFFFFFF;
 constexpr uint32_t YELLOW = 0xFFFF00;
 constexpr int32_t FOREGROUND_ONLY = 2; // set_color flags: the text background stays black
 constexpr int32_t ABSOLUTE = 4;        // set_pixel flags
+constexpr int32_t FILLED_BOX = 2;      // draw_line mode
+constexpr int32_t SOLID_STYLE = 0xFFFF; // draw_line pattern
+constexpr uint32_t CLEAR_BLACK = 0xFF000000; // the frame as open_screen leaves it
 constexpr int32_t DISC_PAUSE = 500;    // ms after every drawn disc; a key cuts it short
 constexpr int32_t LAST_DISC = 42;
 
@@ -65,7 +68,7 @@ void print_in(uint32_t colour, const char* text, int32_t line_end) {
 void show_background() {
     show_picture();
     if (last_error() == ERROR_NONE) return;
-    draw_line(0, 0, FRAME_WIDTH - 1, FRAME_HEIGHT - 1, 0xFF000000, 2, 0xFFFF, 0);
+    draw_line(0, 0, FRAME_WIDTH - 1, FRAME_HEIGHT - 1, CLEAR_BLACK, FILLED_BOX, SOLID_STYLE, 0);
     show_picture();
 }
 
@@ -250,6 +253,7 @@ void wait_for_next_game() {
 } // namespace
 
 void start_up() {
+    trace_game_start();
     set_read_position(ReadPosition::directions);
     open_screen(FRAME_WIDTH, FRAME_HEIGHT, 32, 1, 0, 0);
     set_text_grid(80, 30);

@@ -26,7 +26,7 @@ constexpr int32_t BEST_START = -998; // beaten by every open column, never by a 
 // Working values of one evaluate_cell call.
 struct Evaluation {
     const int32_t* padded;
-    int32_t candidate;         // padded slot of the cell under evaluation, 43..114
+    int32_t candidate; // padded slot of the cell under evaluation, 43..114
     int32_t score;
     int32_t edge_penalty_used; // 1 once the edge rule has taken its deduction
 };

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-constexpr int32_t TACTIC_COUNT = 4;      // styles 0..3
+constexpr int32_t TACTIC_COUNT = 4; // styles 0..3
 constexpr int32_t FULL_COLUMN_SCORE = -999;
 
 // Sets game.weights to the row of the style game.tactic (0..3). Called at every game set-up.

@@ -139,10 +139,13 @@ void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
         const int64_t left = std::min(xa, xb), right = std::max(xa, xb);
         const int64_t top = std::min(ya, yb), bottom = std::max(ya, yb);
         for (int64_t y = std::max<int64_t>(top, 0); y <= std::min<int64_t>(bottom, FRAME_HEIGHT - 1); ++y) {
-            if (mode == 2 || y == top || y == bottom) {
+            const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(right, FRAME_WIDTH - 1);
+            if (mode == 2) {
+                if (x0 <= x1) std::fill(screen.frame[y] + x0, screen.frame[y] + x1 + 1, colour);
+            } else if (y == top || y == bottom) {
                 int64_t step = 0;
-                for (int64_t x = std::max<int64_t>(left, 0); x <= std::min<int64_t>(right, FRAME_WIDTH - 1); ++x)
-                    if (mode == 2 || (pattern & (0x8000u >> (step++ & 15)))) plot(x, y, colour);
+                for (int64_t x = x0; x <= x1; ++x)
+                    if (pattern & (0x8000u >> (step++ & 15))) plot(x, y, colour);
             } else {
                 plot(left, y, colour);
                 plot(right, y, colour);

@@ -39,7 +39,8 @@ void headless_run(void (*program)());
 
 // Blocks until the game thread next waits for input with nothing scheduled, or has ended.
 // Scheduled input is applied as the virtual clock passes its time, and the clock jumps ahead to
-// the next scheduled item when the game waits for input.
+// the next scheduled item when the game waits for input. A waiting game stays parked until this
+// is called again, so all input given in between (now or scheduled) is in place before it moves.
 HeadlessStatus headless_wait_idle();
 
 // Ends a game thread that still runs and joins it. Safe to call when none runs.

@@ -4,8 +4,12 @@
 // All state here is guarded by the screen lock, so the test thread feeds input exactly as the
 // window thread does. The game thread's idle point is platform_sleep_until_input: there the
 // clock jumps to the next scheduled input, or, with nothing scheduled, the test thread is told
-// that the game waits. end_program and headless_finish end the game thread by throwing a
-// private type that only the thread's own wrapper catches (the game code itself uses none).
+// that the game waits. A waiting game stays parked there, whatever input arrives, until the
+// test calls headless_wait_idle again: so all input a test gives between two calls (keys now
+// and keys at later times alike) is in place before the game moves, and every run replays
+// identically however the two threads are scheduled. end_program and headless_finish end the game thread by throwing a
+// private type that only the thread's own wrapper catches (the game code itself uses none, and
+// must not call end_program or wait for input from a noexcept function).
 #include "screen/headless.h"
 
 #include <algorithm>
@@ -37,6 +41,7 @@ struct Headless {
     std::vector<Scheduled> schedule;      // sorted by time; equal times keep their order
     std::vector<HeadlessTone> tones;      // every tone played, in order
     bool waiting = false;                 // the game sleeps until input, nothing scheduled
+    bool released = true;                 // the game may leave its idle point (wait_idle was called)
     bool ended = false;                   // the game thread has finished
     bool stop = false;                    // headless_finish asks the game thread to end
     int32_t exit_code = -1;               // the code passed to end_program
@@ -85,13 +90,11 @@ void run_game(void (*program)()) {
     hl.idle_changed.notify_all();
 }
 
-// Applies test-side input under the lock; a game waiting for input then no longer waits.
+// Applies test-side input under the lock, as the window thread does.
 template <typename Change>
 void feed(Change change) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    const uint64_t before = screen.input_serial;
     change();
-    if (screen.input_serial != before) hl.waiting = false;
 }
 
 // Adds an item to the schedule after every item of the same or an earlier time.
@@ -100,8 +103,6 @@ void schedule(const Scheduled& item) {
     auto at = std::upper_bound(hl.schedule.begin(), hl.schedule.end(), item.at_ms,
                                [](double t, const Scheduled& s) { return t < s.at_ms; });
     hl.schedule.insert(at, item);
-    hl.waiting = false;
-    screen.input_changed.notify_all(); // a waiting game jumps the clock to it
 }
 
 // Writes the frame as a 24-bit bottom-up BMP; false when the file cannot be written.
@@ -209,18 +210,22 @@ void platform_end_program(int32_t code) {
 }
 
 // The idle point: returns once the serial differs; jumps the clock to scheduled input; with
-// nothing scheduled tells the test thread that the game waits, and blocks.
+// nothing scheduled tells the test thread that the game waits, and stays parked until the
+// test's next headless_wait_idle.
 void platform_sleep_until_input(uint64_t seen) {
     std::unique_lock<std::mutex> hold(screen.lock);
     for (;;) {
         check_stop_locked();
-        if (screen.input_serial != seen) return;
-        if (!hl.schedule.empty()) {
-            advance_locked(hl.schedule.front().at_ms);
-            continue;
+        if (hl.released) {
+            if (screen.input_serial != seen) return;
+            if (!hl.schedule.empty()) {
+                advance_locked(hl.schedule.front().at_ms);
+                continue;
+            }
+            hl.waiting = true;
+            hl.released = false;
+            hl.idle_changed.notify_all();
         }
-        hl.waiting = true;
-        hl.idle_changed.notify_all();
         screen.input_changed.wait(hold);
     }
 }
@@ -243,6 +248,7 @@ void headless_start() {
     hl.schedule.clear();
     hl.tones.clear();
     hl.waiting = hl.ended = hl.stop = false;
+    hl.released = true;
     hl.exit_code = -1;
     screen.opened = false;
     screen.title.clear();
@@ -258,14 +264,21 @@ void headless_run(void (*program)()) {
     {
         std::lock_guard<std::mutex> hold(screen.lock);
         hl.waiting = hl.ended = hl.stop = false;
+        hl.released = true;
     }
     hl.game = std::thread(run_game, program);
 }
 
-// Blocks until the game waits for input with nothing scheduled, or has ended. A game that
-// neither waits nor ends within a minute of real time is a hung test: it aborts with a message.
+// Lets a waiting game take the input given since it began to wait, and blocks until it waits
+// again with nothing scheduled, or has ended. A game that neither waits nor ends within a
+// minute of real time is a hung test: it aborts with a message.
 HeadlessStatus headless_wait_idle() {
     std::unique_lock<std::mutex> hold(screen.lock);
+    if (hl.waiting) {
+        hl.waiting = false;
+        hl.released = true;
+        screen.input_changed.notify_all();
+    }
     if (!hl.idle_changed.wait_for(hold, std::chrono::seconds(60), [] { return hl.waiting || hl.ended; })) {
         std::fprintf(stderr, "headless: the game neither waits for input nor ends (virtual time %.0f ms)\n",
                      hl.now_ms);

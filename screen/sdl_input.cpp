@@ -5,6 +5,7 @@
 // Alt chords, F10 and lone modifier keys queue nothing. Everything here runs on the window
 // thread with the screen lock held.
 #include <SDL.h>
+#include <cstdio>
 
 #include "screen/cp437.h"
 #include "screen/platform.h"
@@ -20,10 +21,17 @@ struct InputTrack {
     bool mouse_in_window = false; // between the window's enter and leave events
     int32_t x = -1, y = -1;      // latest pointer position in frame pixels (may be off the frame)
     double key_received = 0;     // platform_seconds() of the newest queued key
+    bool alt_released = false;   // an Alt key went up since the start
+    uint32_t alt_released_at = 0; // SDL event time (ms) of the latest Alt release
 };
 InputTrack track;
 
 constexpr int32_t EXTENDED = 255; // low byte of every extended key code
+
+// A window manager turns Alt+F4 into a close request, and that request can arrive after the Alt
+// release already did (a quick chord, a busy machine). Close requests this soon after an Alt
+// release belong to the chord.
+constexpr uint32_t ALT_CHORD_CLOSE_MS = 300;
 
 // Returns the scan code of a key that types no character, 0 for keys that queue nothing.
 // Keypad keys count here only with Num Lock off; with it on they type digits.
@@ -121,6 +129,10 @@ void on_key(const SDL_KeyboardEvent& event, double received, InputActions& actio
     const bool down = event.type == SDL_KEYDOWN;
     if (event.keysym.sym == SDLK_LALT) track.left_alt = down;
     if (event.keysym.sym == SDLK_RALT) track.right_alt = down;
+    if (!down && (event.keysym.sym == SDLK_LALT || event.keysym.sym == SDLK_RALT)) {
+        track.alt_released = true;
+        track.alt_released_at = event.timestamp;
+    }
     if (!down) return;
     if (track.left_alt || track.right_alt) {
         const bool enter = event.keysym.sym == SDLK_RETURN || event.keysym.sym == SDLK_KP_ENTER;
@@ -178,6 +190,13 @@ void on_wheel(const SDL_MouseWheelEvent& event) {
     if (steps != 0) add_mouse_wheel_locked(steps);
 }
 
+// Returns true when a close request arriving at `timestamp` (SDL ms) comes from Alt+F4: Alt is
+// down, or was released only just before.
+bool alt_chord_close(uint32_t timestamp) {
+    if (track.left_alt || track.right_alt) return true;
+    return track.alt_released && timestamp - track.alt_released_at < ALT_CHORD_CLOSE_MS;
+}
+
 // Handles focus, pointer crossing and the close request.
 void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double received) {
     switch (event.event) {
@@ -197,8 +216,8 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
         set_pointer_inside_locked(false);
         break;
     case SDL_WINDOWEVENT_CLOSE:
-        // Alt+F4 reaches us as a close request while Alt is down: that one is not the player's.
-        if (!track.left_alt && !track.right_alt) queue_key(CLOSE_KEY, received);
+        // Alt+F4 queues nothing; every other close request queues the close key.
+        if (!alt_chord_close(event.timestamp)) queue_key(CLOSE_KEY, received);
         break;
     default: break;
     }
@@ -209,6 +228,9 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
 // Dispatches one event to its handler.
 void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
                                InputActions& actions) {
+    if (event.type == SDL_SYSWMEVENT) fprintf(stderr, "DBG syswm time %u\n", window_system_time(event));
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) fprintf(stderr, "DBG %s sym %d\n", event.type == SDL_KEYDOWN ? "down" : "up", event.key.keysym.sym);
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) fprintf(stderr, "DBG close\n");
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: on_key(event.key, received, actions); break;
@@ -222,7 +244,7 @@ void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, d
     case SDL_MOUSEWHEEL: on_wheel(event.wheel); break;
     case SDL_WINDOWEVENT: on_window(event.window, renderer, received); break;
     case SDL_QUIT:
-        if (!track.left_alt && !track.right_alt) queue_key(CLOSE_KEY, received);
+        if (!alt_chord_close(event.quit.timestamp)) queue_key(CLOSE_KEY, received);
         break;
     default: break;
     }

@@ -66,7 +66,7 @@ std::string program_file;                   // argv[0]
 const uint64_t clock_start = SDL_GetPerformanceCounter();
 std::atomic<bool> window_open{false};       // the window thread services a window
 std::atomic<bool> wake_pending{false};      // a wake event is queued and not yet taken
-uint32_t wake_event = 0;                    // SDL user event: frame changed
+uint32_t wake_event = 0;                    // SDL user event: frame changed, or the end
 uint64_t frame_change_count = 0;            // platform_frame_changed calls; screen lock held
 
 SDL_Window* window = nullptr;     // window thread only
@@ -87,15 +87,15 @@ void set_hints() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 }
 
-// Destroys the window, shuts SDL down and ends the process with the code.
+// Ends the process with the code once the last tone has played. The window goes with the X
+// connection when the process ends. It is not destroyed first: SDL 2.26 sends itself wake-up
+// messages for that window on a second X connection, and one still on its way when the window
+// is destroyed comes back as a BadWindow error at SDL_Quit, which Xlib answers with exit(1).
 [[noreturn]] void finish(int32_t code) {
     drain_audio();
-    if (texture) SDL_DestroyTexture(texture);
-    if (renderer) SDL_DestroyRenderer(renderer);
-    if (window) SDL_DestroyWindow(window);
-    SDL_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     std::fflush(nullptr);
-    std::exit(code);
+    std::_Exit(code);
 }
 
 // Runs the program on the game thread; a program that returns ends like end_program(0).
@@ -104,8 +104,15 @@ void run_game() {
     platform_end_program(0);
 }
 
-// Blocks the window thread until the game asks for the window or for the end.
-void wait_for_window_request() {
+// What the game asked for in open_screen.
+struct WindowRequest {
+    int32_t width, height; // client area
+    std::string title;
+};
+
+// Blocks the window thread until the game asks for the window, and returns the request; ends
+// the process when the game ends before opening one.
+WindowRequest wait_for_window_request() {
     std::unique_lock<std::mutex> hold(handover.lock);
     handover.changed.wait(hold, [] {
         return handover.state == WindowState::requested || handover.end_requested;
@@ -115,12 +122,13 @@ void wait_for_window_request() {
         hold.unlock();
         finish(code);
     }
+    return {handover.width, handover.height, handover.title};
 }
 
 // Creates the window, its software renderer and the frame texture. Returns false on failure.
-bool create_window() {
-    window = SDL_CreateWindow(handover.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                              handover.width, handover.height, SDL_WINDOW_RESIZABLE);
+bool create_window(const WindowRequest& request) {
+    window = SDL_CreateWindow(request.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
+                              request.height, SDL_WINDOW_RESIZABLE);
     if (!window) return false;
     SDL_SetWindowMinimumSize(window, FRAME_WIDTH, FRAME_HEIGHT);
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
@@ -133,6 +141,7 @@ bool create_window() {
     if (!texture) return false;
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     SDL_StartTextInput();
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     return true;
 }
 
@@ -265,6 +274,19 @@ void finish_if_requested() {
     }
 }
 
+// Shows the frame as open_screen left it, then lets the waiting game thread go on.
+void show_first_frame() {
+    {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        copy_changed_rows_locked();
+    }
+    present();
+    std::lock_guard<std::mutex> hold(handover.lock);
+    handover.state = WindowState::open;
+    window_open.store(true);
+    handover.changed.notify_all();
+}
+
 // Returns the file name without folder and extension, or "viertal" when there is none.
 std::string base_name(const std::string& path) {
     std::string name = path.substr(path.find_last_of('/') + 1);
@@ -286,22 +308,11 @@ int main(int argc, char** argv) {
     }
     wake_event = SDL_RegisterEvents(1);
     std::thread(run_game).detach();
-    wait_for_window_request();
-    if (!create_window()) {
+    if (!create_window(wait_for_window_request())) {
         std::fprintf(stderr, "%s: kan geen venster openen (%s)\n", name.c_str(), SDL_GetError());
         finish(1);
     }
-    {
-        std::lock_guard<std::mutex> hold(screen.lock);
-        copy_changed_rows_locked();
-    }
-    present();
-    {
-        std::lock_guard<std::mutex> hold(handover.lock);
-        handover.state = WindowState::open;
-        window_open.store(true);
-        handover.changed.notify_all();
-    }
+    show_first_frame();
     service_window();
 }
 
@@ -330,8 +341,8 @@ double platform_seconds() {
            static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
-// Hands the exit code to the window thread, which closes the window and ends the process at its
-// next pass; the game thread parks meanwhile.
+// Hands the exit code to the window thread and wakes it; it ends the process at once while the
+// game thread parks.
 void platform_end_program(int32_t code) {
     {
         std::lock_guard<std::mutex> hold(handover.lock);
@@ -339,9 +350,11 @@ void platform_end_program(int32_t code) {
         handover.end_code = code;
         handover.changed.notify_all();
     }
-    // No SDL event wakes the window thread for this: its pass sees the request within 10 ms,
-    // and a wake-up sent now could reach the X server after the window is gone (BadWindow,
-    // which Xlib answers with exit status 1).
+    if (window_open.load()) {
+        SDL_Event event = {};
+        event.type = wake_event;
+        SDL_PushEvent(&event);
+    }
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
 

@@ -50,8 +50,13 @@ const std::string& input_path() {
     return path;
 }
 
-uint32_t u16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t u32(const uint8_t* p) { return u16(p) | u16(p + 2) << 16; }
+// Little-endian 16- and 32-bit fields of the headers.
+uint32_t u16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t u32(const uint8_t* p) {
+    return u16(p) | u16(p + 2) << 16;
+}
 
 // What the model expects: the result, and for each frame row the stored row drawn there (or -1).
 struct Expected {
@@ -120,12 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::lock_guard<std::mutex> hold(screen.lock);
     for (int32_t y = 0; y < FRAME_HEIGHT; ++y) {
         const int64_t stored = e.stored_row[size_t(y)];
-        for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
-            want[x] = MARKER;
-            if (stored >= 0 && x < e.columns) {
-                const uint8_t* p = data + e.offset + stored * e.stride + x * e.bytes_per_pixel;
-                want[x] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-            }
+        std::fill(want, want + FRAME_WIDTH, MARKER);
+        for (int64_t x = 0; stored >= 0 && x < e.columns; ++x) {
+            const uint8_t* p = data + e.offset + stored * e.stride + x * e.bytes_per_pixel;
+            want[x] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
         }
         if (std::memcmp(screen.frame[y], want, sizeof want) == 0) continue;
         for (int32_t x = 0; x < FRAME_WIDTH; ++x)

@@ -8,7 +8,7 @@
 #define FUZZ_CHECK(condition, ...)                                                                                     \
     do {                                                                                                               \
         if (!(condition)) {                                                                                            \
-            std::fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition);                       \
+            std::fprintf(stderr, "%s:%d: check failed: %s: ", __FILE__, __LINE__, #condition);                         \
             std::fprintf(stderr, __VA_ARGS__);                                                                         \
             std::fputc('\n', stderr);                                                                                  \
             std::abort();                                                                                              \

@@ -73,8 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Split into the script and the items.
     std::vector<std::string> pieces(1);
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) pieces.emplace_back();
-        else pieces.back() += char(data[i]);
+        if (data[i] == 0)
+            pieces.emplace_back();
+        else
+            pieces.back() += char(data[i]);
     }
     const std::string script = pieces[0];
     pieces.erase(pieces.begin());
@@ -119,9 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (index < SLOTS) ++index;
             break;
         }
-        default:
-            FUZZ_CHECK(data_read_index() == index, "read index %d, expected %d", data_read_index(), index);
-            break;
+        default: FUZZ_CHECK(data_read_index() == index, "read index %d, expected %d", data_read_index(), index); break;
         }
     }
     return 0;

@@ -12,6 +12,7 @@
 
 namespace {
 
+// Returns the little-endian signed 32-bit value at p.
 int32_t read_i32(const uint8_t* p) {
     uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     int32_t out;
@@ -35,12 +36,16 @@ std::string model_mid(const std::string& s, int64_t position, int64_t count) {
     return s.substr(size_t(position - 1), size_t(take));
 }
 
+// char_code as the rules give it: the byte at the 1-based position, 0 outside the text.
 int32_t model_code(const std::string& s, int64_t position) {
     if (position < 1 || position > int64_t(s.size())) return 0;
     return uint8_t(s[size_t(position - 1)]);
 }
 
-int32_t sign(int32_t v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
+// Returns -1, 0 or 1 by the sign of v.
+int32_t sign(int32_t v) {
+    return v < 0 ? -1 : v > 0 ? 1 : 0;
+}
 
 } // namespace
 
@@ -53,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string a(reinterpret_cast<const char*>(data + 9), a_length);
     const std::string b(reinterpret_cast<const char*>(data + 9 + a_length), size - 9 - a_length);
 
-    FUZZ_CHECK(sign(text_compare(a, b)) == model_compare(a, b), "text_compare of %zu and %zu bytes", a.size(), b.size());
+    FUZZ_CHECK(sign(text_compare(a, b)) == model_compare(a, b), "text_compare of %zu and %zu bytes", a.size(),
+               b.size());
     FUZZ_CHECK(sign(text_compare(b, a)) == -model_compare(a, b), "text_compare swapped");
     FUZZ_CHECK(text_compare(a, a) == 0, "text_compare of a text with itself");
 
@@ -62,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    s->size(), position, count);
         FUZZ_CHECK(text_mid(*s, position, -1) == model_mid(*s, position, -1), "text_mid(%zu bytes, %d, -1)", s->size(),
                    position);
-        FUZZ_CHECK(char_code(*s, position) == model_code(*s, position), "char_code(%zu bytes, %d)", s->size(), position);
+        FUZZ_CHECK(char_code(*s, position) == model_code(*s, position), "char_code(%zu bytes, %d)", s->size(),
+                   position);
         // The game's own uses: the second byte of an extended key, the first byte's code.
         FUZZ_CHECK(text_mid(*s, 2, -1) == model_mid(*s, 2, -1), "text_mid(key, 2, -1)");
         FUZZ_CHECK(char_code(*s, 1) == model_code(*s, 1), "char_code(key, 1)");

@@ -24,9 +24,12 @@
 
 namespace {
 
-constexpr int64_t LIMIT = 1 << 20; // bytes kept of the decoded text
+constexpr int64_t LIMIT = 200000; // bytes kept of the decoded text: a few of the decoder's 64 KiB buffers
 
+// The token rules over a list of items, written out plainly.
 struct Model {
+    explicit Model(const std::vector<std::string>& list) : items(list) {}
+
     const std::vector<std::string>& items;
     size_t next = 0;
     std::string line;
@@ -36,26 +39,31 @@ struct Model {
     // Takes one character off the line: 0..255, or -1 when the line is used up.
     int take() { return at < line.size() ? static_cast<unsigned char>(line[at++]) : -1; }
 
+    // Returns the value of a hex digit, or -1 for any other character.
     static int hex(int c) {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return -1;
     }
+    // Returns the byte two characters spell in hex, read up to the first non-digit.
     static int hex_pair(int a, int b) {
         if (hex(a) < 0) return 0;
         return hex(b) < 0 ? hex(a) : hex(a) * 16 + hex(b);
     }
+    // Writes count times the byte, within LIMIT.
     void emit(int byte, int64_t count) {
         count = std::min<int64_t>(count, LIMIT - int64_t(out.size()));
         if (count > 0) out.append(size_t(count), char(byte));
     }
+    // Makes the next item the current line; false when it is empty (or the items ran out).
     bool next_item() {
         line = next < items.size() ? items[next++] : "";
         at = 0;
         return !line.empty();
     }
 
+    // Decodes token by token until the end marker or the end of the items.
     std::string run() {
         next_item();
         for (;;) {
@@ -101,20 +109,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool marker = data[0] == 'E';
     std::vector<std::string> items(1);
     for (size_t i = 1; i < size; ++i) {
-        if (data[i] == 0) items.emplace_back();
-        else items.back() += char(data[i]);
+        if (data[i] == 0)
+            items.emplace_back();
+        else
+            items.back() += char(data[i]);
     }
     if (marker) items.emplace_back("EndeFini");
     std::vector<const char*> pointers;
     for (const std::string& item : items) pointers.push_back(item.c_str());
 
     const std::string got = decode_picture_to_string(pointers.data(), int32_t(pointers.size()), LIMIT);
-    const std::string want = Model{items}.run();
+    const std::string want = Model(items).run();
     if (got != want) {
         size_t first = 0;
         while (first < got.size() && first < want.size() && got[first] == want[first]) ++first;
-        FUZZ_CHECK(got == want, "decoded %zu bytes, expected %zu; first difference at byte %zu", got.size(), want.size(),
-                   first);
+        FUZZ_CHECK(got == want, "decoded %zu bytes, expected %zu; first difference at byte %zu", got.size(),
+                   want.size(), first);
     }
     return 0;
 }

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
         } else if (fs::is_directory(path)) {
             std::vector<fs::path> files;
             for (const auto& entry : fs::directory_iterator(path))
-                if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
+                if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
+                    files.push_back(entry.path());
             std::sort(files.begin(), files.end());
             for (const auto& file : files) replay(file);
             count += static_cast<int32_t>(files.size());

@@ -20,6 +20,12 @@ constexpr const char* HUMAN_WINS = "22435";          // computer: 4 2 3 5; the h
 constexpr const char* COMPUTER_WINS = "2377";        // computer: 4 4 4 4, four up column 4
 constexpr const char* DRAW = "266471522431424763173"; // 42 discs; column 5 is full after 13 moves
 constexpr const char* LAST_DISC_WINS = "266471522431466743172"; // the computer's 42nd disc wins
+constexpr const char* DRAW_BOARD = "YYRRYRR/YRRRYYY/RRRYRYR/YYYRYYY/RRYRYRY/RRYYYRR"; // after DRAW
+
+// With the computer opening in column 2 (seed 7), the human's "121" lets it complete the bottom
+// row 2-3-4-5 with the game's 7th disc.
+constexpr double OPENS_IN_2 = 7;
+constexpr const char* SEVENTH_DISC_WINS = "121";
 
 // Starts the program on a fresh headless screen and waits for its start question. `temp` is the
 // directory the picture file goes into; by default one that does not exist, so that there is no

@@ -51,8 +51,19 @@ TEST_F(Results, FullBoardWithoutFourIsADrawWithoutTones) {
     play_line(DRAW);
     EXPECT_EQ(message_line(), "Geen winnaar               ");
     EXPECT_EQ(tones_heard(), "");
-    EXPECT_EQ(discs_of('R'), 21);
-    EXPECT_EQ(discs_of('Y'), 21);
+    EXPECT_EQ(discs_on_screen(), DRAW_BOARD);
+}
+
+// The win test runs from the game's seventh disc on, the first that can make four.
+TEST_F(Results, FourWithTheSeventhDiscIsAWin) {
+    start_seeded_game(OPENS_IN_2);
+    press("n");
+    ASSERT_EQ(disc_at(2, 0), RED);
+    play_line(SEVENTH_DISC_WINS);
+    EXPECT_EQ(game.move_count, 7);
+    EXPECT_EQ(message_line(), "Ik heb gewonnen !          ");
+    EXPECT_EQ(tones_heard(), COMPUTER_WIN_TONES);
+    EXPECT_EQ(discs_on_screen(), "......./......./......./......./YY...../YRRRR..");
 }
 
 TEST_F(Results, FourMadeWithTheLastDiscIsAWin) {

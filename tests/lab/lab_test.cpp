@@ -70,8 +70,7 @@ TEST(LabScores, MovesAndRandomSelectTheOpeningRules) {
     EXPECT_EQ(lab({"scores", "--tactic", "1", "--random", "0.9999"}).out, "scores 0 0 0 0 0 0 0\ncolumn 5\n");
     EXPECT_EQ(lab({"scores", "--tactic", "0", "--moves", "9"}).out, "scores 0 0 0 0 0 0 0\ncolumn 1\n");
     EXPECT_EQ(lab({"scores", "--tactic", "0", "--human", "7"}).out, "scores 0 0 0 0 0 1 1\ncolumn 4\n");
-    EXPECT_EQ(lab({"scores", "--tactic", "0", "--human", "7", "--moves", "4"}).out,
-              "scores 0 0 0 0 0 1 1\ncolumn 6\n");
+    EXPECT_EQ(lab({"scores", "--tactic", "0", "--human", "7", "--moves", "4"}).out, "scores 0 0 0 0 0 1 1\ncolumn 6\n");
 }
 
 TEST(LabWin, ReportsTheGivenPlayersFourOnly) {

@@ -57,7 +57,7 @@ layout() {
 # sends Escape and checks exit code 0 and the picture file written at start-up.
 run_installed() {
   mkdir -p "$scratch/temp"
-  "$source/scripts/with-xvfb" bash -c '
+  bash "$source/scripts/with-xvfb" bash -c '
     set -u
     temp_dir=$1
     temp=$temp_dir SDL_AUDIODRIVER=dummy /usr/bin/viertal >"$temp_dir/out.log" 2>&1 &

@@ -108,6 +108,20 @@ TEST_F(Extraction, ExistsTestSetsTheErrorNumberTheGameReads) {
     EXPECT_EQ(last_error(), 0);
 }
 
+TEST_F(Extraction, PipeUnderThePictureNameDoesNotHangTheStartUp) {
+    ASSERT_EQ(mkfifo(picture.c_str(), 0644), 0);
+    ChildResult child = run_in_child([] {
+        alarm(5); // a hang ends the child by SIGALRM
+        start_up();
+        show_picture();
+        return 0;
+    });
+    EXPECT_TRUE(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0) << "status " << child.status;
+    struct stat st {};
+    ASSERT_EQ(lstat(picture.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "an existing name is used unchanged";
+}
+
 TEST_F(Extraction, WritesTheWholePictureAndNothingElse) {
     start_up();
     EXPECT_EQ(read_file(picture), expected_picture());

@@ -71,8 +71,8 @@ TEST(StyleWeights, EachStyleScoresTheWorkedPositionsByItsOwnWeights) {
     };
     // col1/col5: the CompletingFour position; above_a: column 4 of TheSlotAbove position;
     // above_b: cell 4 under three computer discs on cells 12..14.
-    const Case cases[] = {{0, 402, 416, -33, 81}, {1, 133, 138, -11, 25}, {2, 804, 832, -66, 162},
-                          {3, 147, 154, -13, 47}};
+    const Case cases[] = {
+        {0, 402, 416, -33, 81}, {1, 133, 138, -11, 25}, {2, 804, 832, -66, 162}, {3, 147, 154, -13, 47}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "tactic " << c.tactic);
         position({9, 10, 11}, {2, 3, 4});
@@ -103,8 +103,7 @@ TEST(ChooseColumn, OpeningPlaysColumnTwoToFiveFromTheRandomNumber) {
     EXPECT_EQ(opening_column(0.5), 4);
     EXPECT_EQ(opening_column(0.75), 5);
     EXPECT_EQ(opening_column(std::nextafter(1.0, 0.0)), 5);
-    for (int32_t k = 0; k < 1000; ++k)
-        EXPECT_EQ(opening_column(k / 1000.0), 2 + k * 4 / 1000) << k;
+    for (int32_t k = 0; k < 1000; ++k) EXPECT_EQ(opening_column(k / 1000.0), 2 + k * 4 / 1000) << k;
     EXPECT_EQ(opening_column(std::nan("")), 2) << "a bad number still gives a column on the board";
     EXPECT_EQ(opening_column(-1.0), 2);
     EXPECT_EQ(opening_column(1.0), 5);

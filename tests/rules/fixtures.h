@@ -6,10 +6,13 @@
 #include <random>
 
 #include "rules/board.h"
+#include "rules/evaluate.h"
 #include "rules/game_state.h"
 
-// Starts a fresh game as the driver's set-up does.
+// Starts a fresh game as the driver's set-up does, with style 0 so every test starts alike.
 inline void start_game() {
+    game.tactic = 0;
+    load_tactic_weights();
     reset_board();
     game.move_count = 0;
     game.win_found = 0;

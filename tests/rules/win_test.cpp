@@ -49,8 +49,8 @@ TEST(HasFour, FindsEveryLineOfFourOnTheBoardEdgesIncluded) {
 
 TEST(HasFour, DoesNotJoinCellsAcrossTheEndOfARow) {
     const std::vector<std::vector<int32_t>> wraps = {
-        {5, 6, 7, 8}, {6, 7, 8, 9}, {7, 8, 9, 10}, {33, 34, 35, 36},   // along a row into the next
-        {5, 13, 21, 29}, {6, 14, 22, 30}, {3, 9, 15, 21}, {2, 8, 14, 20}, // diagonals over the side
+        {5, 6, 7, 8},    {6, 7, 8, 9},    {7, 8, 9, 10},  {33, 34, 35, 36}, // along a row into the next
+        {5, 13, 21, 29}, {6, 14, 22, 30}, {3, 9, 15, 21}, {2, 8, 14, 20},   // diagonals over the side
     };
     for (const auto& cells : wraps) {
         SCOPED_TRACE(testing::Message() << cells[0] << "," << cells[1] << "," << cells[2] << "," << cells[3]);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "screen_fixture.h"
 
@@ -111,6 +112,18 @@ TEST_F(HeadlessTest, ScheduledInputWakesAWaitingProgram) {
     ASSERT_EQ(headless_wait_idle(), HeadlessStatus::ended);
     EXPECT_EQ(keys_seen, "zq");
     EXPECT_EQ(headless_now_ms(), 2500);
+}
+
+TEST_F(HeadlessTest, AWaitingProgramMovesOnlyAtTheNextWaitIdle) {
+    headless_run(echo_program);
+    ASSERT_EQ(headless_wait_idle(), HeadlessStatus::waiting);
+    headless_key_at(headless_now_ms() + 100, 'b');
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a parked game does not move
+    EXPECT_EQ(headless_now_ms(), 0);
+    headless_type("a"); // given later, but due now: it comes first
+    ASSERT_EQ(headless_wait_idle(), HeadlessStatus::waiting);
+    EXPECT_EQ(keys_seen, "ab");
+    EXPECT_EQ(headless_now_ms(), 100);
 }
 
 TEST_F(HeadlessTest, FinishEndsAProgramThatStillWaits) {

@@ -17,16 +17,15 @@ namespace {
 
 constexpr int WIDTH = 352;
 constexpr int HEIGHT = 12;
-constexpr int STRIP = 88;     // columns per strip of the layout
+constexpr int STRIP = 88; // columns per strip of the layout
 constexpr int PREVIEW_SCALE = 4;
 
 constexpr uint32_t GREEN = 0x79F268;
 // The darker greens, from darkest to brightest: the bright green scaled towards black.
 constexpr uint32_t SHADES[] = {0x31632A, 0x3A7532, 0x428539, 0x49923F, 0x4F9E44, 0x54A948, 0x59B34D,
                                0x5EBD51, 0x62C555, 0x67CE58, 0x6AD55B, 0x6EDD5F, 0x72E462, 0x75EB65};
-constexpr uint32_t ALL_COLOURS[] = {GREEN,    0x000000, 0x31632A, 0x3A7532, 0x428539, 0x49923F,
-                                    0x4F9E44, 0x54A948, 0x59B34D, 0x5EBD51, 0x62C555, 0x67CE58,
-                                    0x6AD55B, 0x6EDD5F, 0x72E462, 0x75EB65};
+constexpr uint32_t ALL_COLOURS[] = {GREEN,    0x000000, 0x31632A, 0x3A7532, 0x428539, 0x49923F, 0x4F9E44, 0x54A948,
+                                    0x59B34D, 0x5EBD51, 0x62C555, 0x67CE58, 0x6AD55B, 0x6EDD5F, 0x72E462, 0x75EB65};
 
 using Layout = std::vector<std::string>; // HEIGHT rows of WIDTH characters
 
@@ -55,8 +54,8 @@ Layout read_layout(const char* path) {
         std::string where = " (line " + std::to_string(line_number) + ")";
         if (line.rfind("columns ", 0) == 0) {
             if (row >= 0 && row < HEIGHT) fail("strip with fewer than 12 rows" + where);
-            std::string expected = "columns " + std::to_string(strips * STRIP) + "-" +
-                                   std::to_string(strips * STRIP + STRIP - 1);
+            std::string expected =
+                "columns " + std::to_string(strips * STRIP) + "-" + std::to_string(strips * STRIP + STRIP - 1);
             if (line != expected) fail("expected '" + expected + "'" + where);
             ++strips;
             row = 0;
@@ -79,8 +78,10 @@ std::vector<std::vector<double>> coverages(const Layout& rows) {
         const std::string& r = rows[y];
         for (int x = 0; x < WIDTH; ++x) {
             char c = r[x];
-            if (c == '#') cover[y][x] = 1.0;
-            else if (c >= '1' && c <= '9') cover[y][x] = (c - '0') / 10.0;
+            if (c == '#')
+                cover[y][x] = 1.0;
+            else if (c >= '1' && c <= '9')
+                cover[y][x] = (c - '0') / 10.0;
             else if (c == ':') {
                 int end = x;
                 while (end < WIDTH && r[end] == ':') ++end;

@@ -55,7 +55,7 @@ def decode_png(path):
 EXPECTED = [
     (0, 0, None, 48),                            # outside the rounded plate: transparent
     (272, 152, (0x22, 0x00, 0xAA, 255), 48),     # plate between two holes
-    (152, 152, (0x2B, 0x2B, 0x2E, 255), 48),     # empty hole, top left
+    (152, 152, (0x4A, 0x4A, 0x4C, 255), 48),     # empty hole, top left
     (152, 872, (0xFF, 0x44, 0x00, 255), 48),     # red disc, bottom left
     (392, 872, (0xFF, 0xFF, 0x00, 255), 48),     # yellow disc beside it
     (872, 152, (0xFF, 0x44, 0x00, 255), 48),     # red disc, top right: the diagonal's end

@@ -15,12 +15,12 @@
 
 namespace {
 
-constexpr int64_t DESIGN = 1024;      // design grid units across the icon
-constexpr int32_t SAMPLES = 8;        // samples per pixel along each axis
+constexpr int64_t DESIGN = 1024;              // design grid units across the icon
+constexpr int32_t SAMPLES = 8;                // samples per pixel along each axis
 constexpr uint32_t TRANSPARENT = 0xFFFFFFFFu; // marks a sample outside the plate
 
 constexpr uint32_t BOARD = 0x2200AA;
-constexpr uint32_t HOLE = 0x2B2B2E; // the dark, nearly grey background seen through an empty hole
+constexpr uint32_t HOLE = 0x4A4A4C; // the dark, nearly grey background seen through an empty hole
 constexpr uint32_t RED = 0xFF4400, RED_RING = 0xBB0000;
 constexpr uint32_t YELLOW = 0xFFFF00, YELLOW_RING = 0xBBBB00;
 
@@ -29,7 +29,7 @@ constexpr int64_t PLATE_CORNER = 128;               // radius of the plate's rou
 constexpr int64_t PITCH = 240;                      // hole spacing: four holes across
 constexpr int64_t HOLE_RADIUS = 94;
 constexpr int64_t DISC_RADIUS = 88;
-constexpr int64_t RING_RADIUS = 64;     // middle of the disc's darker ring
+constexpr int64_t RING_RADIUS = 64; // middle of the disc's darker ring
 constexpr int64_t RING_HALF_WIDTH = 8;
 
 // The position on the icon's 4 x 4 holes, top row first: '.' empty, 'R' red, 'Y' yellow.

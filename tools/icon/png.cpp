@@ -43,8 +43,8 @@ constexpr std::array<int32_t, 29> LENGTH_BASE = {3,  4,  5,  6,  7,  8,  9,  10,
                                                  31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::array<int32_t, 29> LENGTH_EXTRA = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                                   2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<int32_t, 30> DISTANCE_BASE = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
-                                                   33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+constexpr std::array<int32_t, 30> DISTANCE_BASE = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                                   33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::array<int32_t, 30> DISTANCE_EXTRA = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
@@ -56,10 +56,14 @@ constexpr int32_t CHAIN_LIMIT = 128; // candidates tried per position
 
 // Writes one literal/length symbol (0..287) with the fixed code.
 void put_symbol(BitWriter& out, int32_t symbol) {
-    if (symbol <= 143) out.put_code(0x30 + symbol, 8);
-    else if (symbol <= 255) out.put_code(0x190 + symbol - 144, 9);
-    else if (symbol <= 279) out.put_code(symbol - 256, 7);
-    else out.put_code(0xC0 + symbol - 280, 8);
+    if (symbol <= 143)
+        out.put_code(0x30 + symbol, 8);
+    else if (symbol <= 255)
+        out.put_code(0x190 + symbol - 144, 9);
+    else if (symbol <= 279)
+        out.put_code(symbol - 256, 7);
+    else
+        out.put_code(0xC0 + symbol - 280, 8);
 }
 
 // Writes a match of `length` (3..258) bytes at `distance` (1..32768) bytes back.
@@ -145,6 +149,7 @@ uint32_t adler32(const std::vector<uint8_t>& data) {
     return (b << 16) | a;
 }
 
+// Appends a 32-bit value, most significant byte first, as PNG stores numbers.
 void put_u32(std::vector<uint8_t>& out, uint32_t v) {
     for (int32_t shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
@@ -183,7 +188,11 @@ std::vector<uint8_t> filter_rows(int32_t width, int32_t height, const std::vecto
                 int32_t a = i >= 4 ? row[i - 4] : 0;
                 int32_t b = up ? up[i] : 0;
                 int32_t c = (up && i >= 4) ? up[i - 4] : 0;
-                int32_t predicted = type == 0 ? 0 : type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : paeth(a, b, c);
+                int32_t predicted = type == 0   ? 0
+                                    : type == 1 ? a
+                                    : type == 2 ? b
+                                    : type == 3 ? (a + b) / 2
+                                                : paeth(a, b, c);
                 candidate[i] = static_cast<uint8_t>(row[i] - predicted);
                 cost += std::abs(static_cast<int8_t>(candidate[i]));
             }

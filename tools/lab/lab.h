@@ -7,15 +7,15 @@ constexpr int32_t AGAINST_RANDOM = -1; // --against random
 
 // Everything the command line can say; `given_*` tells which options were present.
 struct LabOptions {
-    int32_t tactic = 0;              // --tactic 0..3
+    int32_t tactic = 0;               // --tactic 0..3
     int32_t against = AGAINST_RANDOM; // --against random|0..3
-    int32_t games = 0;               // --games >= 1
-    uint64_t seed = 1;               // --seed
-    int32_t moves = 0;               // --moves 0..42
-    double random = 0.5;             // --random [0, 1)
-    int32_t player = 0;              // --player: COMPUTER or HUMAN
-    int32_t cells[43] = {};          // [1..42] EMPTY, COMPUTER or HUMAN from --computer / --human
-    int32_t disc_count = 0;          // cells given in all
+    int32_t games = 0;                // --games >= 1
+    uint64_t seed = 1;                // --seed
+    int32_t moves = 0;                // --moves 0..42
+    double random = 0.5;              // --random [0, 1)
+    int32_t player = 0;               // --player: COMPUTER or HUMAN
+    int32_t cells[43] = {};           // [1..42] EMPTY, COMPUTER or HUMAN from --computer / --human
+    int32_t disc_count = 0;           // cells given in all
     bool given_tactic = false, given_against = false, given_games = false, given_moves = false;
     bool given_player = false;
 };
@@ -35,8 +35,8 @@ void print_lab_help();
 // Results of a match from the side of tactic A.
 struct MatchResult {
     int64_t wins = 0, draws = 0, losses = 0;
-    int64_t decisions = 0;          // moves chosen by tactic A
-    double decision_seconds = 0.0;  // time spent choosing them
+    int64_t decisions = 0;         // moves chosen by tactic A
+    double decision_seconds = 0.0; // time spent choosing them
 };
 
 // Plays options.games complete games, tactic A against the opponent, alternating who begins.

@@ -103,9 +103,12 @@ MatchResult run_match(const LabOptions& options) {
     OpponentRandom r{options.seed};
     for (int32_t g = 0; g < options.games; ++g) {
         int32_t winner = play_game(options, g % 2 == 0, weights_b, r, result);
-        if (winner == COMPUTER) ++result.wins;
-        else if (winner == HUMAN) ++result.losses;
-        else ++result.draws;
+        if (winner == COMPUTER)
+            ++result.wins;
+        else if (winner == HUMAN)
+            ++result.losses;
+        else
+            ++result.draws;
     }
     return result;
 }

@@ -10,33 +10,32 @@
 
 namespace {
 
-const char HELP[] =
-    "usage: viertal-lab COMMAND [OPTIONS]\n"
-    "\n"
-    "Analysis of the computer's play. Cells are numbered 1..42 as 7 x row + column, row 0 at the\n"
-    "bottom and column 1 at the left; CELLS is a comma-separated list such as 1,8,15.\n"
-    "\n"
-    "  viertal-lab scores --tactic T [--computer CELLS] [--human CELLS] [--moves N] [--random R]\n"
-    "      Prints 'scores S1 S2 S3 S4 S5 S6 S7' (each column's score, -999 for a full column) and\n"
-    "      'column C', the computer's choice with N discs played (default: the discs given; 0 asks\n"
-    "      for the opening, decided by the random number R in [0, 1), default 0.5). C is 0 on a\n"
-    "      full board. T is the playing style 0..3.\n"
-    "\n"
-    "  viertal-lab win --player computer|human [--computer CELLS] [--human CELLS]\n"
-    "      Prints 'win' when that player has four in a line, otherwise 'no win'.\n"
-    "\n"
-    "  viertal-lab match --tactic A --against random|0|1|2|3 --games N [--seed S]\n"
-    "      Plays N games of style A against an opponent moving at random among the open columns\n"
-    "      or with style B, alternating who begins (A begins the first game). Prints\n"
-    "      'wins W draws D losses L' from A's side, then 'mean decision time X us per move' for\n"
-    "      A's moves. S (default 1) makes the games repeatable.\n"
-    "\n"
-    "  viertal-lab --help\n"
-    "      Prints this text.\n"
-    "\n"
-    "Bad input (an unknown command or option, a missing or malformed value, a cell outside 1..42,\n"
-    "given twice or for both sides, a style outside 0..3, N < 1) prints one line on stderr and\n"
-    "exits with status 2 without printing anything else.\n";
+const char HELP[] = "usage: viertal-lab COMMAND [OPTIONS]\n"
+                    "\n"
+                    "Analysis of the computer's play. Cells are numbered 1..42 as 7 x row + column, row 0 at the\n"
+                    "bottom and column 1 at the left; CELLS is a comma-separated list such as 1,8,15.\n"
+                    "\n"
+                    "  viertal-lab scores --tactic T [--computer CELLS] [--human CELLS] [--moves N] [--random R]\n"
+                    "      Prints 'scores S1 S2 S3 S4 S5 S6 S7' (each column's score, -999 for a full column) and\n"
+                    "      'column C', the computer's choice with N discs played (default: the discs given; 0 asks\n"
+                    "      for the opening, decided by the random number R in [0, 1), default 0.5). C is 0 on a\n"
+                    "      full board. T is the playing style 0..3.\n"
+                    "\n"
+                    "  viertal-lab win --player computer|human [--computer CELLS] [--human CELLS]\n"
+                    "      Prints 'win' when that player has four in a line, otherwise 'no win'.\n"
+                    "\n"
+                    "  viertal-lab match --tactic A --against random|0|1|2|3 --games N [--seed S]\n"
+                    "      Plays N games of style A against an opponent moving at random among the open columns\n"
+                    "      or with style B, alternating who begins (A begins the first game). Prints\n"
+                    "      'wins W draws D losses L' from A's side, then 'mean decision time X us per move' for\n"
+                    "      A's moves. S (default 1) makes the games repeatable.\n"
+                    "\n"
+                    "  viertal-lab --help\n"
+                    "      Prints this text.\n"
+                    "\n"
+                    "Bad input (an unknown command or option, a missing or malformed value, a cell outside 1..42,\n"
+                    "given twice or for both sides, a style outside 0..3, N < 1) prints one line on stderr and\n"
+                    "exits with status 2 without printing anything else.\n";
 
 // Returns true when `text` is a whole decimal number of at most 18 digits; stores it in `value`.
 bool parse_decimal(const char* text, int64_t& value) {
@@ -126,9 +125,12 @@ void apply_option(const char* option, const char* value, LabOptions& o) {
     } else if (std::strcmp(option, "--random") == 0) {
         o.random = parse_fraction(value);
     } else if (std::strcmp(option, "--player") == 0) {
-        if (std::strcmp(value, "computer") == 0) o.player = COMPUTER;
-        else if (std::strcmp(value, "human") == 0) o.player = HUMAN;
-        else lab_fail("--player needs computer or human, not", value);
+        if (std::strcmp(value, "computer") == 0)
+            o.player = COMPUTER;
+        else if (std::strcmp(value, "human") == 0)
+            o.player = HUMAN;
+        else
+            lab_fail("--player needs computer or human, not", value);
         o.given_player = true;
     } else if (std::strcmp(option, "--computer") == 0) {
         parse_cells(option, value, COMPUTER, o);
@@ -148,8 +150,10 @@ void require_options(LabCommand command, const LabOptions& o) {
 } // namespace
 
 void lab_fail(const char* message, const char* detail) {
-    if (detail != nullptr) std::fprintf(stderr, "viertal-lab: %s '%s' (see --help)\n", message, detail);
-    else std::fprintf(stderr, "viertal-lab: %s (see --help)\n", message);
+    if (detail != nullptr)
+        std::fprintf(stderr, "viertal-lab: %s '%s' (see --help)\n", message, detail);
+    else
+        std::fprintf(stderr, "viertal-lab: %s (see --help)\n", message);
     std::exit(2);
 }
 
