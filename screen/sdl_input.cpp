@@ -5,7 +5,6 @@
 // Alt chords, F10 and lone modifier keys queue nothing. Everything here runs on the window
 // thread with the screen lock held.
 #include <SDL.h>
-#include <cstdio>
 
 #include "screen/cp437.h"
 #include "screen/platform.h"
@@ -19,7 +18,6 @@ struct InputTrack {
     bool left_alt = false;       // left Alt is down
     bool right_alt = false;      // right Alt (AltGr on many layouts) is down
     bool mouse_in_window = false; // between the window's enter and leave events
-    int32_t x = -1, y = -1;      // latest pointer position in frame pixels (may be off the frame)
     double key_received = 0;     // platform_seconds() of the newest queued key
     bool alt_released = false;   // an Alt key went up since the start
     uint32_t alt_released_at = 0; // SDL event time (ms) of the latest Alt release
@@ -30,12 +28,12 @@ constexpr int32_t EXTENDED = 255; // low byte of every extended key code
 
 // A window manager turns Alt+F4 into a close request, and that request can arrive after the Alt
 // release already did (a quick chord, a busy machine). Close requests this soon after an Alt
-// release belong to the chord.
-constexpr uint32_t ALT_CHORD_CLOSE_MS = 300;
+// release belong to the chord; a player takes longer to move to the close button.
+constexpr uint32_t ALT_CHORD_CLOSE_MS = 500;
 
-// Returns the scan code of a key that types no character, 0 for keys that queue nothing.
-// Keypad keys count here only with Num Lock off; with it on they type digits.
-int32_t scan_code(SDL_Scancode key, bool num_lock) {
+// Returns the second byte of a key's extended code: the PC scan code where there is one (the
+// keypad's digits with Num Lock off give those of the arrows and Home, End, ...), never "k".
+int32_t scan_code(SDL_Scancode key) {
     switch (key) {
     case SDL_SCANCODE_HOME: return 71;
     case SDL_SCANCODE_UP: return 72;
@@ -52,17 +50,17 @@ int32_t scan_code(SDL_Scancode key, bool num_lock) {
     case SDL_SCANCODE_PRINTSCREEN: return 55;
     case SDL_SCANCODE_PAUSE: return 69;
     case SDL_SCANCODE_APPLICATION: return 93;
-    case SDL_SCANCODE_KP_7: return num_lock ? 0 : 71;
-    case SDL_SCANCODE_KP_8: return num_lock ? 0 : 72;
-    case SDL_SCANCODE_KP_9: return num_lock ? 0 : 73;
-    case SDL_SCANCODE_KP_4: return num_lock ? 0 : 75;
-    case SDL_SCANCODE_KP_5: return num_lock ? 0 : 76;
-    case SDL_SCANCODE_KP_6: return num_lock ? 0 : 77;
-    case SDL_SCANCODE_KP_1: return num_lock ? 0 : 79;
-    case SDL_SCANCODE_KP_2: return num_lock ? 0 : 80;
-    case SDL_SCANCODE_KP_3: return num_lock ? 0 : 81;
-    case SDL_SCANCODE_KP_0: return num_lock ? 0 : 82;
-    case SDL_SCANCODE_KP_PERIOD: return num_lock ? 0 : 83;
+    case SDL_SCANCODE_KP_7: return 71;
+    case SDL_SCANCODE_KP_8: return 72;
+    case SDL_SCANCODE_KP_9: return 73;
+    case SDL_SCANCODE_KP_4: return 75;
+    case SDL_SCANCODE_KP_5: return 76;
+    case SDL_SCANCODE_KP_6: return 77;
+    case SDL_SCANCODE_KP_1: return 79;
+    case SDL_SCANCODE_KP_2: return 80;
+    case SDL_SCANCODE_KP_3: return 81;
+    case SDL_SCANCODE_KP_0: return 82;
+    case SDL_SCANCODE_KP_PERIOD: return 83;
     default: break;
     }
     if (key >= SDL_SCANCODE_F1 && key <= SDL_SCANCODE_F9) return 59 + (key - SDL_SCANCODE_F1);
@@ -115,13 +113,10 @@ int32_t key_code(const SDL_Keysym& key) {
     default: break;
     }
     if (is_modifier(key.sym)) return -1;
-    if ((key.mod & KMOD_CTRL) != 0) {
-        // Ctrl+letter types the control character of that letter; other Ctrl chords type none.
-        if (key.sym >= SDLK_a && key.sym <= SDLK_z) return key.sym - SDLK_a + 1;
-        if (types_text(key)) return -1;
-    }
+    // Ctrl+letter types the control character of that letter (no text event comes for it).
+    if ((key.mod & KMOD_CTRL) != 0 && key.sym >= SDLK_a && key.sym <= SDLK_z) return key.sym - SDLK_a + 1;
     if (types_text(key)) return -1;
-    return (scan_code(key.scancode, (key.mod & KMOD_NUM) != 0) << 8) | EXTENDED;
+    return (scan_code(key.scancode) << 8) | EXTENDED;
 }
 
 // Handles a key press or release.
@@ -144,7 +139,8 @@ void on_key(const SDL_KeyboardEvent& event, double received, InputActions& actio
     if (code >= 0) queue_key(code, received);
 }
 
-// Handles typed text. AltGr (right Alt) may type characters; the left Alt makes a chord.
+// Handles typed text. The right Alt may type characters: on many layouts it is AltGr (é, €),
+// which SDL cannot tell apart from a right Alt. The left Alt makes a chord.
 void on_text(const SDL_TextInputEvent& event, double received) {
     if (track.left_alt) return;
     for (uint8_t byte : cp437_from_utf8(event.text)) queue_key(byte, received);
@@ -152,8 +148,6 @@ void on_text(const SDL_TextInputEvent& event, double received) {
 
 // Stores the pointer position and whether it is over the frame (not over a black bar).
 void set_pointer(int32_t x, int32_t y) {
-    track.x = x;
-    track.y = y;
     const bool on_frame = x >= 0 && x < FRAME_WIDTH && y >= 0 && y < FRAME_HEIGHT;
     if (on_frame) set_mouse_position_locked(x, y);
     set_pointer_inside_locked(track.mouse_in_window && on_frame);
@@ -228,9 +222,6 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
 // Dispatches one event to its handler.
 void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
                                InputActions& actions) {
-    if (event.type == SDL_SYSWMEVENT) fprintf(stderr, "DBG syswm time %u\n", window_system_time(event));
-    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) fprintf(stderr, "DBG %s sym %d\n", event.type == SDL_KEYDOWN ? "down" : "up", event.key.keysym.sym);
-    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) fprintf(stderr, "DBG close\n");
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: on_key(event.key, received, actions); break;

@@ -16,10 +16,6 @@ struct InputActions {
 void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
                                InputActions& actions);
 
-// Returns the X server time (ms) of a key event or of a window manager's client message (its
-// close request) from SDL's window-system event, or 0 when it has none.
-uint32_t window_system_time(const SDL_Event& event);
-
 // Platform_seconds() when the window thread took the newest queued key from SDL. Screen lock held.
 double last_key_received_locked();
 

@@ -141,7 +141,6 @@ bool create_window(const WindowRequest& request) {
     if (!texture) return false;
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     SDL_StartTextInput();
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     return true;
 }
 

@@ -344,8 +344,8 @@ def case_manager(demo_path, work):
             time.sleep(0.05)
         expect_screenshot(window, frame, FRAME_W, FRAME_H, os.path.join(work, "window.ppm"))
 
-        # A close request just after an Alt release counts as Alt+F4; this one comes later.
-        time.sleep(0.5)
+        # A close request within 500 ms of an Alt release counts as Alt+F4; this one comes later.
+        time.sleep(0.8)
         subprocess.run(["wmctrl", "-c", demo.name], check=True, timeout=TIMEOUT)
         code = demo.finish()
     finally:
