@@ -1,12 +1,18 @@
-# Viertal -- the two set-up commands of the README, plus the benchmarks.
-#   make run    installs missing Debian packages, builds, starts the game
-#   make test   installs missing Debian packages, builds, runs every test
-#   make bench  builds and runs the benchmarks, prints one table
+# Viertal -- the two set-up commands of the README, and the other everyday tasks.
+#   make run      installs missing Debian packages, builds, starts the game
+#   make test     installs missing Debian packages, builds, runs every test: unit, headless games,
+#                 the real window under Xvfb, the Debian package, sanitizer builds, fuzzing for
+#                 30 s a target, and the format and static checks
+#   make bench    builds and runs the benchmarks, prints one table
+#   make fuzz     fuzzes every target for FUZZ_SECONDS (default 600)
+#   make package  builds the Debian package build/viertal_<version>_<arch>.deb
+#   make format   formats the project's sources in place
 
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-main test-sanitizers test-fuzz check bench fuzz package format clean
 
 all: build
 
@@ -21,10 +27,25 @@ run: build
 	./$(BUILD)/viertal
 
 test: build
+	@scripts/check-sources
+	scripts/test-sanitizers
+	scripts/fuzz 30
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+check: deps
+	@scripts/check-sources
 
 bench: build
 	scripts/bench $(BUILD)
 
+fuzz: deps
+	scripts/fuzz $(FUZZ_SECONDS)
+
+package: build
+	cmake --build $(BUILD) --target package
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-address build-thread build-fuzz

@@ -69,6 +69,7 @@ void walk_circle(CircleCall& c, double a, double b) {
     span(c, c.cy, x0, x1);
     const int64_t A2 = whole(a * a), B2 = whole(b * b);
     int64_t D = static_cast<int64_t>(std::trunc(double(B2) * a));
+    // cppcheck-suppress duplicateAssignExpression ; both walks start on the centre row
     int64_t E = 2 * D, n = whole(a), S = 0, yA = c.cy, yB = c.cy;
     if (n <= 0) return;
     for (;;) {

@@ -12,7 +12,7 @@
 //     saturating at the 32-bit limit; N <= 0 writes nothing;
 //   - a character taken from an empty line is "nothing" (a missing hex digit, no run character);
 //   - after every token the rest of the line is compared with "EndeFini";
-//   - an empty line once the items run out ends the text.
+//   - an empty item, or the end of the items, ends the text (the game's items are never empty).
 // Output is capped at LIMIT bytes in both, so a huge run count costs no memory.
 #include <algorithm>
 #include <cstdint>

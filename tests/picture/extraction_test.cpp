@@ -68,7 +68,7 @@ void start_up() {
 class Extraction : public ::testing::Test {
   protected:
     PictureEnvironment environment;
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string picture;
     void SetUp() override {
         ASSERT_FALSE(dir.path.empty());

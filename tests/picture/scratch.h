@@ -14,16 +14,16 @@
 #include "data/picture.h"
 
 // A fresh directory under the system's temp directory, removed with everything in it.
-struct ScratchDir {
+struct ScratchFolder {
     std::string path;
-    ScratchDir() {
+    ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "viertal-picture-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         char* made = mkdtemp(buffer.data());
         path = made != nullptr ? made : "";
     }
-    ~ScratchDir() {
+    ~ScratchFolder() {
         std::error_code ignored;
         std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
         std::filesystem::remove_all(path, ignored);

@@ -33,7 +33,7 @@ int32_t rows_differing(const std::vector<uint8_t>& bmp, int32_t y0, int32_t y1) 
 class ShowPicture : public ::testing::Test {
   protected:
     PictureEnvironment environment;
-    ScratchDir dir;
+    ScratchFolder dir;
     std::vector<uint8_t> bmp = make_picture_bmp();
     void SetUp() override {
         setenv("temp", dir.path.c_str(), 1);

@@ -312,7 +312,7 @@ void Soak::play_turn() {
         tap(42 + 64 * column + pick(0, 49), pick(0, 479)); // at any height
     } else {
         column = player_column();
-        if (before.cells[35 + column] == EMPTY && chance(0.1)) { // a key in the disc pause: the next input
+        if (before.move_count < 5 && chance(0.25)) { // a key in the disc pause, too early to end the game
             ++tally.keys_in_pauses;
             key_in_pause = true;
             const double at = headless_now_ms() + pick(1, 450);
@@ -446,7 +446,7 @@ TEST_F(Soak, TwoThousandRandomGamesEndAsTheRulesSayWithFlatMemory) {
             break;
         case Phase::turn:
             if (first_mover == EMPTY) infer_first_mover(now);
-            if (!chance(0.03)) {
+            if (!chance(0.02)) {
                 play_turn();
             } else if (burst()) {
                 seen = Phase::unknown; // counted as a game whose result was passed

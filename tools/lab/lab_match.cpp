@@ -27,12 +27,13 @@ uint64_t next_random(OpponentRandom& r) {
     return z ^ (z >> 31);
 }
 
-// Returns a column chosen uniformly among the open ones.
+// Returns a column chosen uniformly among the open ones, 0 on a full board.
 int32_t random_open_column(OpponentRandom& r) {
-    int32_t open[COLUMN_COUNT];
+    int32_t open[COLUMN_COUNT] = {};
     int32_t count = 0;
     for (int32_t column = 1; column <= COLUMN_COUNT; ++column)
         if (lowest_empty_cell(column) != 0) open[count++] = column;
+    if (count == 0) return 0;
     return open[next_random(r) % static_cast<uint64_t>(count)];
 }
 

@@ -57,7 +57,7 @@ int64_t fractal_noise(int64_t x, int64_t y, int64_t cell_x, int64_t cell_y, int3
         cell_x = cell_x > 2 ? cell_x / 2 : 1;
         cell_y = cell_y > 2 ? cell_y / 2 : 1;
     }
-    return sum / weight;
+    return weight > 0 ? sum / weight : 0;
 }
 
 // Returns the soft light falling on (x, y), 0..ONE: one broad lamp above the board's left half.
