@@ -4,6 +4,7 @@ missing display.
 
     faults.py VIERTAL CASE
     faults.py VIERTAL two_at_once [START_BARRIER_LIBRARY]
+    faults.py VIERTAL killed START_BARRIER_LIBRARY
 
 CASE is one of:
   missing_dir       "temp" names a directory that does not exist, a regular file, a path below one
@@ -16,6 +17,7 @@ CASE is one of:
                     barrier library (start_barrier.cpp) the first two rounds always race
   no_audio          no sound device: the program starts and a refused move's tones still take their time
   no_display        no DISPLAY, and one that names no server: one Dutch line, exit status 1
+  killed            the program is killed while it writes the picture (needs START_BARRIER_LIBRARY)
 Each case that gets a window waits for the start question and ends the program with Escape, which
 must give exit status 0. Throughout, a listing of the whole scratch tree (cwd, HOME, TMPDIR, "temp"
 and the files outside it) before and after the run proves that nothing was written but a whole
@@ -156,8 +158,10 @@ def case_dangling_link(viertal, scratch):
     check(not os.path.lexists(target), "the program created %s through the link" % target)
     check(os.listdir(temp) == [PICTURE], "temp holds %r" % os.listdir(temp))
     if os.path.islink(link):  # left as it was
+        print("dangling link: left as it was")
         expect_unchanged(changes, "a dangling link")
     else:  # replaced by a whole picture of its own
+        print("dangling link: replaced by a whole picture")
         check(is_whole_picture(link), "the link was replaced by a broken picture")
         check(len(changes) == 1 and changes[0].startswith("changed temp/%s " % PICTURE),
               "a dangling link: %s" % "; ".join(changes))
@@ -226,6 +230,37 @@ def case_two_at_once(viertal, scratch, barrier_library=None):
         expect_only_picture(scratch, tree_changes(before, tree(scratch.root)), temp, what)
 
 
+def case_killed(viertal, scratch, barrier_library):
+    """Kills the program while it writes the picture: the picture is then absent or whole, and
+    no scratch file stays behind. The barrier holds the program right after its picture test, so
+    the kill can be timed to land within the writing (about 10 ms)."""
+    import random
+    rng = random.Random(4)
+    temp = scratch.path("temp")
+    os.mkdir(temp)
+    before = tree(scratch.root)
+    for attempt in range(1, 11):
+        barrier = tempfile.mkdtemp(prefix="viertal-barrier-")
+        env = {"LD_PRELOAD": barrier_library, "VIERTAL_BARRIER": "%s:2" % barrier,
+               "ASAN_OPTIONS": "verify_asan_link_order=0"}
+        with start(scratch, viertal, temp, env=env) as program:
+            deadline = time.monotonic() + 10
+            while not os.listdir(barrier):
+                check(time.monotonic() < deadline and program.proc.poll() is None, "the program never tested the picture")
+                time.sleep(0.001)
+            open(os.path.join(barrier, "go"), "w").close()  # lets it write
+            time.sleep(rng.uniform(0, 0.02))
+            program.kill()
+        shutil.rmtree(barrier, ignore_errors=True)
+        picture = os.path.join(temp, PICTURE)
+        check(not os.path.lexists(picture) or is_whole_picture(picture), "kill %d left a partial picture" % attempt)
+        check(set(os.listdir(temp)) <= {PICTURE}, "kill %d left: %s" % (attempt, ", ".join(
+            "%s (%d bytes)" % (n, os.path.getsize(os.path.join(temp, n))) for n in sorted(os.listdir(temp)))))
+        if os.path.exists(picture):
+            os.unlink(picture)  # so that the next start writes it again
+    expect_unchanged(tree_changes(before, tree(scratch.root)), "killed while writing")
+
+
 def case_no_audio(viertal, scratch):
     settings = [("no such audio driver", {"SDL_AUDIODRIVER": "bogus"}),
                 ("a sound device that cannot open",
@@ -242,6 +277,7 @@ def case_no_audio(viertal, scratch):
             program.keys("8", "9", "3")  # two refused keys, then a move
             program.wait_screen("the disc in column 3", lambda s: s.pixel(*hole(3, 0)) == RED)
             took = time.monotonic() - begin
+            print("%s: the disc showed %.0f ms after the two refused keys and the move" % (what, took * 1000))
             check(took >= 2 * ERROR_TONES_MS / 1000 - 0.02,
                   "%s: the disc came %.0f ms after two refused keys: their tones took no time" % (what, took * 1000))
             program.quit(what)
@@ -271,7 +307,7 @@ def case_no_display(viertal, scratch):
 
 CASES = {"missing_dir": case_missing_dir, "read_only": case_read_only, "directory": case_directory,
          "planted_link": case_planted_link, "dangling_link": case_dangling_link, "file_limit": case_file_limit,
-         "two_at_once": case_two_at_once, "no_audio": case_no_audio, "no_display": case_no_display}
+         "two_at_once": case_two_at_once, "killed": case_killed, "no_audio": case_no_audio, "no_display": case_no_display}
 
 
 def main():

@@ -62,9 +62,9 @@ def batch(rng, window):
             x, y = random_click(rng)
             args += ["mousemove", "--window", str(window), str(x), str(y)]
             if rng.random() < 0.5:
-                args += ["click", "1"]
+                args += ["click", "--delay", "0", "1"]  # press and release in one go
             else:
-                args += ["mousedown", "1", "sleep", "0.02", "mouseup", "1"]
+                args += ["mousedown", "1", "sleep", "0.02", "mouseup", "1"]  # held as a person holds it
         args += ["sleep", "%.3f" % rng.uniform(0.001, 0.006)]
     return args
 
@@ -94,21 +94,25 @@ def flood(viertal, seconds, temp):
         cpu_before = process_times(program.proc.pid)
         begin = time.monotonic()
         inputs = 0
+        screens = {program.shot().data}  # what the window showed now and then: the game must move
         while time.monotonic() - begin < seconds:
             result = subprocess.run(batch(rng, program.window), capture_output=True, text=True, timeout=30)
             check(result.returncode == 0, "xdotool failed: %s" % result.stderr)
             inputs += BATCH
             check(program.proc.poll() is None,
                   "the program ended with %s during the flood; stderr: %r" % (program.proc.returncode, program.stderr()))
+            if inputs % (10 * BATCH) == 0:
+                screens.add(program.shot().data)
+        check(len(screens) >= 3, "the window showed only %d different pictures during the flood" % len(screens))
         flood_cpu = process_times(program.proc.pid) - cpu_before
         waited = settle(program)
         memory_after = resident_bytes(program.proc.pid)
         cpu_idle_start = process_times(program.proc.pid)
         time.sleep(IDLE_SECONDS)
         idle_cpu = (process_times(program.proc.pid) - cpu_idle_start) / IDLE_SECONDS
-        print("flood: %d inputs in %.1f s, %.1f s of CPU; settled %.1f s later; idle CPU %.1f %% of a core; "
+        print("flood: %d inputs in %.1f s, %.1f s of CPU, %d different screens; settled %.1f s later; idle CPU %.1f %% of a core; "
               "resident memory %.1f -> %.1f MiB" % (inputs, time.monotonic() - begin - waited - IDLE_SECONDS,
-                                                   flood_cpu, waited, 100 * idle_cpu, memory_before / 2**20,
+                                                   flood_cpu, len(screens), waited, 100 * idle_cpu, memory_before / 2**20,
                                                    memory_after / 2**20))
         check(idle_cpu < IDLE_CPU_LIMIT, "the program uses %.0f %% of a core while it waits" % (100 * idle_cpu))
         check(memory_after - memory_before < MEMORY_GROWTH_LIMIT,
