@@ -45,7 +45,7 @@ package: build
 	cmake --build $(BUILD) --target package
 
 format:
-	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	@scripts/source-files | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) build-address build-thread build-fuzz

@@ -1,8 +1,11 @@
 // picture.cpp -- the picture file: its name, the start-up test, the extraction and the display.
 //
-// The extraction never writes through the final name. It creates a fresh file beside it (exclusive
-// create, so nothing planted there is followed or overwritten), writes the whole picture, closes
-// it and only then renames it onto "ZAQT.bmp". A reader therefore sees no file or a whole one, an
+// The extraction never writes through the final name. Where the file system allows it, it writes
+// into an unnamed file in the picture's directory and gives it a name only once it is whole, so
+// even a program killed in the middle of the write leaves nothing behind. Elsewhere it creates a
+// fresh file beside the final name (exclusive create, so nothing planted there is followed or
+// overwritten). Either way the whole picture is written and closed and only then renamed onto
+// "ZAQT.bmp". A reader therefore sees no file or a whole one, an
 // interrupted run leaves no cut-off picture behind, and two programs starting at once both end
 // with one whole, identical file.
 #include "data/picture.h"
@@ -80,6 +83,38 @@ void finish_scratch_file(int32_t file, const std::string& scratch, const std::st
 #endif
 }
 
+#if defined(__linux__) && defined(O_TMPFILE)
+// Returns the directory part of `name` ("." when it has none).
+std::string directory_of(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+// Writes the picture into an unnamed file in the directory of `name` and, once it is whole,
+// links it in under a scratch name and renames that onto `name`. Returns false when the
+// directory cannot hold unnamed files or the link fails, so the caller writes a named scratch
+// file instead; true when the extraction is settled, written or not (a failed write leaves
+// nothing behind).
+bool extract_unnamed(const std::string& name) {
+    const int32_t file = open(directory_of(name).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (file < 0) return false;
+    if (!decode_picture_into(file)) {
+        close(file);
+        return true;
+    }
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", static_cast<int>(file));
+    const std::string scratch = scratch_name(name);
+    if (linkat(AT_FDCWD, path, AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        close(file);
+        return false;
+    }
+    if (close(file) != 0 || std::rename(scratch.c_str(), name.c_str()) != 0) unlink(scratch.c_str());
+    return true;
+}
+#endif
+
 } // namespace
 
 void set_picture_fallback_directory(const std::string& directory) {
@@ -131,6 +166,12 @@ void extract_picture() {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGXFSZ, &ignore, &previous);
+#endif
+#if defined(__linux__) && defined(O_TMPFILE)
+    if (extract_unnamed(name)) {
+        sigaction(SIGXFSZ, &previous, nullptr);
+        return;
+    }
 #endif
     int32_t file = create_scratch_file(name, scratch);
     bool written = decode_picture_into(file); // decodes the whole text even without a file

@@ -17,7 +17,7 @@ constexpr int32_t ABSOLUTE = 4;         // drawing flags: absolute coordinates, 
 constexpr int32_t FILLED_BOX = 2;       // draw_line mode
 constexpr int32_t SOLID_STYLE = 0xFFFF; // draw_line pattern
 
-constexpr int32_t TOP_HOLE_ROW = 7;     // text rows of the holes: 7, 11, ..., 27
+constexpr int32_t TOP_HOLE_ROW = 7; // text rows of the holes: 7, 11, ..., 27
 constexpr int32_t BOTTOM_HOLE_ROW = 27;
 constexpr int32_t LEFT_HOLE_COLUMN = 18; // text columns of the holes: 18, 26, ..., 66
 constexpr int32_t RIGHT_HOLE_COLUMN = 66;
@@ -30,8 +30,8 @@ constexpr uint32_t INNER_SHADE = 0x444400; // the inner ring is the disc colour 
 
 // Draws a circle of the given radius in the board's way: a true circle, closed, absolute.
 void circle(int32_t x, int32_t y, int32_t radius, uint32_t colour, int32_t fill) {
-    draw_circle(static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), colour, 0.0f, 0.0f,
-                FULL_TURN, fill, ABSOLUTE);
+    draw_circle(static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), colour, 0.0f, 0.0f, FULL_TURN,
+                fill, ABSOLUTE);
 }
 
 // Fills the box between two corners, both included.

@@ -20,17 +20,17 @@ namespace {
 
 constexpr uint32_t WHITE = 0xFFFFFF;
 constexpr uint32_t YELLOW = 0xFFFF00;
-constexpr int32_t FOREGROUND_ONLY = 2; // set_color flags: the text background stays black
-constexpr int32_t ABSOLUTE = 4;        // set_pixel flags
-constexpr int32_t FILLED_BOX = 2;      // draw_line mode
-constexpr int32_t SOLID_STYLE = 0xFFFF; // draw_line pattern
+constexpr int32_t FOREGROUND_ONLY = 2;       // set_color flags: the text background stays black
+constexpr int32_t ABSOLUTE = 4;              // set_pixel flags
+constexpr int32_t FILLED_BOX = 2;            // draw_line mode
+constexpr int32_t SOLID_STYLE = 0xFFFF;      // draw_line pattern
 constexpr uint32_t CLEAR_BLACK = 0xFF000000; // the frame as open_screen leaves it
-constexpr int32_t DISC_PAUSE = 500;    // ms after every drawn disc; a key cuts it short
+constexpr int32_t DISC_PAUSE = 500;          // ms after every drawn disc; a key cuts it short
 constexpr int32_t LAST_DISC = 42;
 
-constexpr int32_t MESSAGE_ROW = 3, MESSAGE_COLUMN = 14; // start question, prompts, results
-constexpr int32_t NOTICE_ROW = 3, NOTICE_COLUMN = 59;   // "Mijn zet" and the computer's column
-constexpr int32_t LABELS_ROW = 30, LABELS_COLUMN = 17;  // the column numbers under the board
+constexpr int32_t MESSAGE_ROW = 3, MESSAGE_COLUMN = 14;  // start question, prompts, results
+constexpr int32_t NOTICE_ROW = 3, NOTICE_COLUMN = 59;    // "Mijn zet" and the computer's column
+constexpr int32_t LABELS_ROW = 30, LABELS_COLUMN = 17;   // the column numbers under the board
 constexpr int32_t BANNER_LEFT = 146, BANNER_RIGHT = 497; // pixels, both inclusive
 constexpr int32_t BANNER_TOP = 2, BANNER_BOTTOM = 13;
 

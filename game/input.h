@@ -6,9 +6,9 @@
 #include <string>
 
 constexpr int32_t CODE_ESCAPE = 27;
-constexpr int32_t CODE_J = 74;       // "J"
+constexpr int32_t CODE_J = 74;        // "J"
 constexpr int32_t CODE_LOWER_J = 106; // "j"
-constexpr int32_t CODE_DIGIT_0 = 48; // "0"; the keys "1".."7" are 49..55
+constexpr int32_t CODE_DIGIT_0 = 48;  // "0"; the keys "1".."7" are 49..55
 
 // Polls keyboard and mouse every 3 ms until a key is waiting or a mouse button is held, leaving
 // the last poll's key and mouse state in game.key, game.mouse_x, game.mouse_y, game.mouse_buttons.

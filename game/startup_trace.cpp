@@ -12,8 +12,8 @@
 
 namespace {
 
-bool traced = false;         // the first start screen has been traced (or tracing is off)
-double game_start = 0;       // CLOCK_MONOTONIC seconds when the game's code started
+bool traced = false;   // the first start screen has been traced (or tracing is off)
+double game_start = 0; // CLOCK_MONOTONIC seconds when the game's code started
 
 // Returns CLOCK_MONOTONIC in seconds.
 double monotonic_seconds() {

@@ -43,18 +43,18 @@ struct GameState {
 
     // --- Renewed at every game set-up (see the driver's set-up step) ---
     Board board;
-    int32_t move_count;                  // discs played in this game, 0..42
-    int32_t drop_row[COLUMN_COUNT + 1];  // [1..7] text row of the column's next disc: 27, 23, ..., 7; <= 3 full
-    int32_t test_player;                 // COMPUTER or HUMAN: whose four has_four looks for
-    int32_t win_found;                   // 1 once has_four found a line; 0 at set-up
-    TacticWeights weights;               // loaded from `tactic` at set-up, fixed during a game
+    int32_t move_count;                      // discs played in this game, 0..42
+    int32_t drop_row[COLUMN_COUNT + 1];      // [1..7] text row of the column's next disc: 27, 23, ..., 7; <= 3 full
+    int32_t test_player;                     // COMPUTER or HUMAN: whose four has_four looks for
+    int32_t win_found;                       // 1 once has_four found a line; 0 at set-up
+    TacticWeights weights;                   // loaded from `tactic` at set-up, fixed during a game
     int32_t column_scores[COLUMN_COUNT + 1]; // [1..7] scores of the latest score_columns; -999 full
-    std::string disc_mark;               // "O" or "X": decides the colour of the next disc
+    std::string disc_mark;                   // "O" or "X": decides the colour of the next disc
 
     // --- The game driver's latest input and move (written by the driver only) ---
-    int32_t code;            // character code of the latest input, or a column code from a click
-    std::string key;         // text of the latest read_key: empty, one byte, or 255 + key byte
-    int32_t mouse_x;         // frame pixels of the latest read_mouse, -1 without a valid mouse
+    int32_t code;    // character code of the latest input, or a column code from a click
+    std::string key; // text of the latest read_key: empty, one byte, or 255 + key byte
+    int32_t mouse_x; // frame pixels of the latest read_mouse, -1 without a valid mouse
     int32_t mouse_y;
     int32_t mouse_wheel;     // read and not used
     int32_t mouse_buttons;   // button bit set; > 0 counts as held

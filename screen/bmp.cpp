@@ -25,10 +25,14 @@ struct BmpInfo {
 };
 
 // Returns the little-endian 16-bit value at p.
-uint32_t u16(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t u16(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
 
 // Returns the little-endian 32-bit value at p.
-uint32_t u32(const unsigned char* p) { return u16(p) | u16(p + 2) << 16; }
+uint32_t u32(const unsigned char* p) {
+    return u16(p) | u16(p + 2) << 16;
+}
 
 // Reads exactly n bytes; false on a short read.
 bool read_exact(int fd, unsigned char* buffer, size_t n) {

@@ -52,10 +52,20 @@ char32_t next_code_point(const std::string& text, size_t& i) {
     int32_t more = 0;
     char32_t cp = 0;
     char32_t least = 0; // smallest code point allowed for this length (no overlong forms)
-    if ((lead & 0xE0) == 0xC0) { more = 1; cp = lead & 0x1F; least = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { more = 2; cp = lead & 0x0F; least = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { more = 3; cp = lead & 0x07; least = 0x10000; }
-    else return 0xFFFF;
+    if ((lead & 0xE0) == 0xC0) {
+        more = 1;
+        cp = lead & 0x1F;
+        least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        more = 2;
+        cp = lead & 0x0F;
+        least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        more = 3;
+        cp = lead & 0x07;
+        least = 0x10000;
+    } else
+        return 0xFFFF;
     for (int32_t k = 0; k < more; ++k) {
         if (i >= text.size() || (byte(i) & 0xC0) != 0x80) return 0xFFFF;
         cp = (cp << 6) | (byte(i++) & 0x3F);

@@ -162,8 +162,14 @@ void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
             if (pattern & (0x8000u >> (step++ & 15))) plot(x, y, colour);
             if (x == xb && y == yb) break;
             const int64_t e2 = 2 * err;
-            if (e2 >= dy) { err += dy; x += sx; }
-            if (e2 <= dx) { err += dx; y += sy; }
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
         }
         mark_rows_changed_locked(int32_t(std::max<int64_t>(std::min(ya, yb), -1)),
                                  int32_t(std::min<int64_t>(std::max(ya, yb), FRAME_HEIGHT)));

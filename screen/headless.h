@@ -49,21 +49,21 @@ void headless_finish();
 int32_t headless_exit_code(); // the code passed to end_program, -1 before
 
 // Input now, as the window thread queues it (under the screen lock).
-void headless_key(int32_t code);                // one key code (< 256, or extended e.g. CLOSE_KEY)
-void headless_type(const std::string& text);    // one key per byte
+void headless_key(int32_t code);                            // one key code (< 256, or extended e.g. CLOSE_KEY)
+void headless_type(const std::string& text);                // one key per byte
 void headless_mouse(int32_t x, int32_t y, int32_t buttons); // window active, pointer inside
-void headless_mouse_away();                     // pointer outside the window
+void headless_mouse_away();                                 // pointer outside the window
 
 // Input at a virtual time (ms since headless_start), e.g. during a 500 ms pause.
 void headless_key_at(double at_ms, int32_t code);
 void headless_mouse_at(double at_ms, int32_t x, int32_t y, int32_t buttons);
 
-double headless_now_ms();                     // the virtual clock
-std::vector<HeadlessTone> headless_tones();   // every tone so far, in order
+double headless_now_ms();                   // the virtual clock
+std::vector<HeadlessTone> headless_tones(); // every tone so far, in order
 void headless_clear_tones();
 
 // Frame inspection (take no lock; call while the game waits or has ended).
-uint32_t headless_pixel(int32_t x, int32_t y);        // the full 0xAARRGGBB value
-uint32_t headless_rgb(int32_t x, int32_t y);          // low 24 bits only
+uint32_t headless_pixel(int32_t x, int32_t y);                             // the full 0xAARRGGBB value
+uint32_t headless_rgb(int32_t x, int32_t y);                               // low 24 bits only
 std::string headless_text_at(int32_t row, int32_t column, int32_t length); // glyphs read back from the frame
-bool headless_write_frame(const std::string& path);   // BMP, or PNG when ImageMagick converts it
+bool headless_write_frame(const std::string& path);                        // BMP, or PNG when ImageMagick converts it

@@ -280,8 +280,7 @@ HeadlessStatus headless_wait_idle() {
         screen.input_changed.notify_all();
     }
     if (!hl.idle_changed.wait_for(hold, std::chrono::seconds(60), [] { return hl.waiting || hl.ended; })) {
-        std::fprintf(stderr, "headless: the game neither waits for input nor ends (virtual time %.0f ms)\n",
-                     hl.now_ms);
+        std::fprintf(stderr, "headless: the game neither waits for input nor ends (virtual time %.0f ms)\n", hl.now_ms);
         std::abort();
     }
     return hl.ended ? HeadlessStatus::ended : HeadlessStatus::waiting;

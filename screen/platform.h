@@ -39,10 +39,10 @@ std::string platform_program_name();
 
 // --- Implemented by the core, called by a backend's window thread with the screen lock held ---
 
-void queue_key_locked(int32_t code);                 // drops the oldest key when 15 are waiting
+void queue_key_locked(int32_t code); // drops the oldest key when 15 are waiting
 void set_mouse_position_locked(int32_t x, int32_t y);
 void set_mouse_button_locked(int32_t bit, bool down); // bit 0..4
 void add_mouse_wheel_locked(int32_t steps);
 void set_window_active_locked(bool active);
 void set_pointer_inside_locked(bool inside);
-void mark_all_rows_changed_locked();                  // e.g. after an expose: copy everything again
+void mark_all_rows_changed_locked(); // e.g. after an expose: copy everything again

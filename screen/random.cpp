@@ -8,7 +8,7 @@
 
 namespace {
 
-uint64_t state = 0x853c49e6748fea9bULL;     // the generator's position in its sequence
+uint64_t state = 0x853c49e6748fea9bULL;               // the generator's position in its sequence
 constexpr uint64_t INCREMENT = 0xda3e39cb94b95bdbULL; // odd: selects the sequence
 
 // Advances the generator and returns its next 32-bit output.

@@ -19,23 +19,23 @@ struct Screen {
     std::condition_variable input_changed; // notified whenever input_serial grows
 
     // --- Frame and text layer (written by the game thread's drawing operations) ---
-    bool opened;                                  // open_screen succeeded
-    uint32_t frame[FRAME_HEIGHT][FRAME_WIDTH];    // 0xAARRGGBB; the window shows the low 24 bits
-    bool row_changed[FRAME_HEIGHT];               // rows written since the window's last copy
-    bool frame_changed;                           // any row_changed set
-    int32_t cursor_row;                           // 1..rows
-    int32_t cursor_column;                        // 1..columns
-    uint32_t foreground;                          // glyph pixels; 0xFFFFFFFF after open_screen
-    uint32_t background;                          // non-glyph pixels; 0xFF000000 after open_screen
-    int32_t columns, rows;                        // text grid: 80 x 60 after open_screen
-    int32_t cell_width, cell_height;              // 8 x 8 after open_screen, 8 x 16 at 80 x 30
-    std::string title;                            // window title: the program file's name
+    bool opened;                               // open_screen succeeded
+    uint32_t frame[FRAME_HEIGHT][FRAME_WIDTH]; // 0xAARRGGBB; the window shows the low 24 bits
+    bool row_changed[FRAME_HEIGHT];            // rows written since the window's last copy
+    bool frame_changed;                        // any row_changed set
+    int32_t cursor_row;                        // 1..rows
+    int32_t cursor_column;                     // 1..columns
+    uint32_t foreground;                       // glyph pixels; 0xFFFFFFFF after open_screen
+    uint32_t background;                       // non-glyph pixels; 0xFF000000 after open_screen
+    int32_t columns, rows;                     // text grid: 80 x 60 after open_screen
+    int32_t cell_width, cell_height;           // 8 x 8 after open_screen, 8 x 16 at 80 x 30
+    std::string title;                         // window title: the program file's name
 
     // --- Input (filled by the window thread, drained by the game thread) ---
-    int32_t keys[KEY_SLOTS]; // key codes: < 256 one byte; >= 256 extended, low byte 255
-    int32_t key_read;        // 0..15, next slot to read; empty when equal to key_write
-    int32_t key_write;       // 0..15, next slot to fill
-    bool key_arrived;        // set by every queued key; cleared by read_key and pause's checks
+    int32_t keys[KEY_SLOTS];  // key codes: < 256 one byte; >= 256 extended, low byte 255
+    int32_t key_read;         // 0..15, next slot to read; empty when equal to key_write
+    int32_t key_write;        // 0..15, next slot to fill
+    bool key_arrived;         // set by every queued key; cleared by read_key and pause's checks
     int32_t mouse_x, mouse_y; // client pixels of the last pointer movement, 0..639 / 0..479
     int32_t mouse_wheel;      // running count: +1 away from the user, -1 towards
     int32_t mouse_buttons;    // bit 0 left, 1 right, 2 middle, 3 and 4 the extra buttons

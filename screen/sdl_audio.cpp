@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int32_t SAMPLE_RATE = 22050;   // samples per second
+constexpr int32_t SAMPLE_RATE = 22050;    // samples per second
 constexpr double AMPLITUDE = 0.3 * 32767; // peak sample value, well below clipping
 constexpr double RAMP_SECONDS = 0.004;    // fade-in and fade-out, so the tone starts and stops without a click
 constexpr double QUIET_SECONDS = 3.0;     // idle time after which the device is closed

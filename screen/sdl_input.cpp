@@ -15,11 +15,11 @@ namespace {
 
 // Keyboard and pointer facts the window thread tracks in event order.
 struct InputTrack {
-    bool left_alt = false;       // left Alt is down
-    bool right_alt = false;      // right Alt (AltGr on many layouts) is down
+    bool left_alt = false;        // left Alt is down
+    bool right_alt = false;       // right Alt (AltGr on many layouts) is down
     bool mouse_in_window = false; // between the window's enter and leave events
-    double key_received = 0;     // platform_seconds() of the newest queued key
-    bool alt_released = false;   // an Alt key went up since the start
+    double key_received = 0;      // platform_seconds() of the newest queued key
+    bool alt_released = false;    // an Alt key went up since the start
     uint32_t alt_released_at = 0; // SDL event time (ms) of the latest Alt release
 };
 InputTrack track;
@@ -74,12 +74,19 @@ int32_t scan_code(SDL_Scancode key) {
 // Returns true for keys that only modify others or switch a lock, and queue nothing alone.
 bool is_modifier(SDL_Keycode sym) {
     switch (sym) {
-    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
-    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
-    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
-        return true;
-    default:
-        return false;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+    case SDLK_LALT:
+    case SDLK_RALT:
+    case SDLK_LGUI:
+    case SDLK_RGUI:
+    case SDLK_MODE:
+    case SDLK_CAPSLOCK:
+    case SDLK_NUMLOCKCLEAR:
+    case SDLK_SCROLLLOCK: return true;
+    default: return false;
     }
 }
 
@@ -88,10 +95,11 @@ bool types_text(const SDL_Keysym& key) {
     const SDL_Keycode sym = key.sym;
     if (sym >= 32 && sym != SDLK_DELETE && (sym & SDLK_SCANCODE_MASK) == 0) return true;
     switch (sym) {
-    case SDLK_KP_DIVIDE: case SDLK_KP_MULTIPLY: case SDLK_KP_MINUS: case SDLK_KP_PLUS:
-        return true;
-    default:
-        break;
+    case SDLK_KP_DIVIDE:
+    case SDLK_KP_MULTIPLY:
+    case SDLK_KP_MINUS:
+    case SDLK_KP_PLUS: return true;
+    default: break;
     }
     const bool num_lock = (key.mod & KMOD_NUM) != 0;
     return num_lock && ((sym >= SDLK_KP_1 && sym <= SDLK_KP_0) || sym == SDLK_KP_PERIOD);
@@ -107,7 +115,8 @@ void queue_key(int32_t code, double received) {
 int32_t key_code(const SDL_Keysym& key) {
     switch (key.sym) {
     case SDLK_ESCAPE: return 27;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return 13;
     case SDLK_TAB: return 9;
     case SDLK_BACKSPACE: return 8;
     default: break;
@@ -220,8 +229,7 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
 } // namespace
 
 // Dispatches one event to its handler.
-void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
-                               InputActions& actions) {
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received, InputActions& actions) {
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: on_key(event.key, received, actions); break;

@@ -13,8 +13,7 @@ struct InputActions {
 // Turns one keyboard, mouse or window event into key codes and mouse state. Called by the
 // window thread with the screen lock held; `received` is platform_seconds() when the event's
 // batch reached the window thread.
-void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received,
-                               InputActions& actions);
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received, InputActions& actions);
 
 // Platform_seconds() when the window thread took the newest queued key from SDL. Screen lock held.
 double last_key_received_locked();

@@ -30,7 +30,7 @@ namespace {
 constexpr double PASS_SECONDS = 0.010;      // the window pass period while busy
 constexpr double IDLE_PASS_SECONDS = 0.100; // the pass period once quiet (saves idle wake-ups)
 constexpr double BUSY_SECONDS = 0.250;      // busy this long after the latest event or change
-constexpr int32_t EVENT_BATCH = 64;    // events handled per taking of the screen lock
+constexpr int32_t EVENT_BATCH = 64;         // events handled per taking of the screen lock
 
 enum class WindowState { none, requested, open };
 
@@ -62,12 +62,12 @@ PresentRecord& present_record = *new PresentRecord;
 // variable the game thread still waits on.
 std::condition_variable& input_arrived = *new std::condition_variable;
 
-std::string program_file;                   // argv[0]
+std::string program_file; // argv[0]
 const uint64_t clock_start = SDL_GetPerformanceCounter();
-std::atomic<bool> window_open{false};       // the window thread services a window
-std::atomic<bool> wake_pending{false};      // a wake event is queued and not yet taken
-uint32_t wake_event = 0;                    // SDL user event: frame changed, or the end
-uint64_t frame_change_count = 0;            // platform_frame_changed calls; screen lock held
+std::atomic<bool> window_open{false};  // the window thread services a window
+std::atomic<bool> wake_pending{false}; // a wake event is queued and not yet taken
+uint32_t wake_event = 0;               // SDL user event: frame changed, or the end
+uint64_t frame_change_count = 0;       // platform_frame_changed calls; screen lock held
 
 SDL_Window* window = nullptr;     // window thread only
 SDL_Renderer* renderer = nullptr; // window thread only
@@ -114,9 +114,7 @@ struct WindowRequest {
 // the process when the game ends before opening one.
 WindowRequest wait_for_window_request() {
     std::unique_lock<std::mutex> hold(handover.lock);
-    handover.changed.wait(hold, [] {
-        return handover.state == WindowState::requested || handover.end_requested;
-    });
+    handover.changed.wait(hold, [] { return handover.state == WindowState::requested || handover.end_requested; });
     if (handover.end_requested) {
         const int32_t code = handover.end_code;
         hold.unlock();
@@ -136,8 +134,8 @@ bool create_window(const WindowRequest& request) {
     SDL_RenderSetLogicalSize(renderer, FRAME_WIDTH, FRAME_HEIGHT);
     SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
     // XRGB: the top byte of a frame pixel is never shown.
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, FRAME_WIDTH,
-                                FRAME_HEIGHT);
+    texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, FRAME_WIDTH, FRAME_HEIGHT);
     if (!texture) return false;
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     SDL_StartTextInput();
@@ -370,7 +368,6 @@ void platform_frame_changed() {
     SDL_Event event = {};
     event.type = wake_event;
     if (SDL_PushEvent(&event) <= 0) wake_pending.store(false); // full queue: the next pass shows it
-
 }
 
 // The program file's name without folder or extension.

@@ -38,11 +38,17 @@ TEST(Cp437, CharactersTheCodePageLacksAreLeftOut) {
 }
 
 TEST(Cp437, MalformedUtf8IsLeftOutWithoutLosingWhatFollows) {
-    EXPECT_EQ(cp437_from_utf8("\xC3"), bytes({}));              // cut off
-    EXPECT_EQ(cp437_from_utf8("\xC3j"), bytes({106}));          // cut off before an ASCII byte
-    EXPECT_EQ(cp437_from_utf8("\xC0\xAF" "a"), bytes({97}));    // overlong "/"
-    EXPECT_EQ(cp437_from_utf8("\xED\xA0\x80" "b"), bytes({98})); // surrogate half
-    EXPECT_EQ(cp437_from_utf8("\x80\xFF" "c"), bytes({99}));    // stray continuation, invalid lead
+    EXPECT_EQ(cp437_from_utf8("\xC3"), bytes({}));     // cut off
+    EXPECT_EQ(cp437_from_utf8("\xC3j"), bytes({106})); // cut off before an ASCII byte
+    EXPECT_EQ(cp437_from_utf8("\xC0\xAF"
+                              "a"),
+              bytes({97})); // overlong "/"
+    EXPECT_EQ(cp437_from_utf8("\xED\xA0\x80"
+                              "b"),
+              bytes({98})); // surrogate half
+    EXPECT_EQ(cp437_from_utf8("\x80\xFF"
+                              "c"),
+              bytes({99})); // stray continuation, invalid lead
     EXPECT_EQ(cp437_from_utf8(std::string("\0j", 2)), bytes({0, 106}));
 }
 

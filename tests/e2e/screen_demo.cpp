@@ -36,8 +36,8 @@ void say(const std::string& line) {
 void draw_scene() {
     set_text_grid(80, 30);
     draw_line(20, 20, 219, 119, 0xFF0000, 2, 0xFFFF, 0);
-    draw_line(630, 470, 600, 440, 0x00C000, 2, 0xFFFF, 0);   // corners right-to-left, bottom-to-top
-    draw_line(-10, -10, 9, 9, 0x0000FF, 2, 0xFFFF, 0);      // clipped at the top-left corner
+    draw_line(630, 470, 600, 440, 0x00C000, 2, 0xFFFF, 0); // corners right-to-left, bottom-to-top
+    draw_line(-10, -10, 9, 9, 0x0000FF, 2, 0xFFFF, 0);     // clipped at the top-left corner
     draw_circle(320, 240, 38, 0xFFFF00, 0, 0, 6.2831859f, -1, 4);
     draw_circle(400, 300, 20, 0xFF4400, 0, 0, 6.2831859f, 0, 4);
     draw_circle(635, 240, 30, 0x4080FF, 0, 0, 6.2831859f, -1, 4); // clipped at the right edge

@@ -9,7 +9,7 @@ missing display.
 CASE is one of:
   missing_dir       "temp" names a directory that does not exist, a regular file, a path below one
   read_only         "temp" is a directory the program may not write (run as nobody when we are root)
-  directory         a directory named ZAQT.bmp stands in "temp"
+  in_the_way        a directory, then a named pipe, named ZAQT.bmp stands in "temp"
   planted_link      ZAQT.bmp is a link to a picture outside "temp": shown as it is, never written
   dangling_link     ZAQT.bmp is a link to a file that does not exist: nothing is created through it
   file_limit        a file-size limit of 100 KiB cuts the picture short; the next start writes it whole
@@ -26,6 +26,7 @@ picture in "temp": no partial picture, no scratch file, nothing through a link, 
 Every case but no_display expects $DISPLAY to name a private Xvfb (scripts/with-xvfb).
 """
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -33,6 +34,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from xvfb_helpers import (PICTURE, PICTURE_SIZE, RED, Failure, Picture, Program, check, hole,  # noqa: E402
                           is_whole_picture, need_tools, open_to_all, process_uid, tree, tree_changes,
@@ -114,23 +116,41 @@ def case_read_only(viertal, scratch):
     temp = scratch.path("temp")
     os.mkdir(temp)
     os.chmod(temp, 0o555)
-    probe = subprocess.run(unprivileged_prefix() + ["touch", os.path.join(temp, "probe")], stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=10).returncode
-    check(probe != 0 and not os.path.exists(os.path.join(temp, "probe")),
+    as_user = unprivileged_prefix()
+
+    def as_user_succeeds(*command):
+        return subprocess.run(as_user + list(command), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=10).returncode == 0
+
+    check(as_user_succeeds("ls", temp), "an unprivileged user cannot even read %s: the test proves nothing" % temp)
+    check(not as_user_succeeds("touch", os.path.join(temp, "probe")),
           "an unprivileged user can write %s: the test proves nothing" % temp)
     os.chmod(scratch.path("cwd"), 0o555)
     os.chmod(scratch.path("tmp"), 0o555)
-    expect_unchanged(run_to_start_question(scratch, viertal, temp, "read-only temp", unprivileged=True),
-                     "read-only temp")
+    # The build tree may lie where only its owner may enter (a home directory): run a copy.
+    copy_dir = tempfile.mkdtemp(prefix="viertal-copy-")
+    try:
+        open_to_all(copy_dir)
+        copy = os.path.join(copy_dir, "viertal")
+        shutil.copy2(viertal, copy)
+        expect_unchanged(run_to_start_question(scratch, copy, temp, "read-only temp", unprivileged=True),
+                         "read-only temp")
+    finally:
+        shutil.rmtree(copy_dir, ignore_errors=True)
 
 
-def case_directory(viertal, scratch):
-    temp = scratch.path("temp")
-    os.makedirs(os.path.join(temp, PICTURE))
-    with open(os.path.join(temp, PICTURE, "inside.txt"), "w") as f:
+def case_in_the_way(viertal, scratch):
+    """Something that is no picture stands under the picture's name: a directory, a named pipe
+    (whose opening must not block the start)."""
+    in_a_directory = scratch.path("temp-directory")
+    os.makedirs(os.path.join(in_a_directory, PICTURE))
+    with open(os.path.join(in_a_directory, PICTURE, "inside.txt"), "w") as f:
         f.write("left alone\n")
-    expect_unchanged(run_to_start_question(scratch, viertal, temp, "a directory named ZAQT.bmp"),
-                     "a directory named ZAQT.bmp")
+    in_a_pipe = scratch.path("temp-pipe")
+    os.mkdir(in_a_pipe)
+    os.mkfifo(os.path.join(in_a_pipe, PICTURE))
+    for temp, what in ((in_a_directory, "a directory named ZAQT.bmp"), (in_a_pipe, "a named pipe named ZAQT.bmp")):
+        expect_unchanged(run_to_start_question(scratch, viertal, temp, what), what)
 
 
 def case_planted_link(viertal, scratch):
@@ -143,7 +163,8 @@ def case_planted_link(viertal, scratch):
     with start(scratch, viertal, temp) as program:
         shot = program.wait_start_question()
         for x, y in ((0, 0), (620, 470), (30, 240), (600, 40)):
-            check(shot.pixel(x, y) == 0x336699, "(%d, %d) shows %06X, not the linked picture" % (x, y, shot.pixel(x, y)))
+            check(shot.pixel(x, y) == 0x336699,
+                  "(%d, %d) shows %06X, not the linked picture" % (x, y, shot.pixel(x, y)))
         program.quit("a planted link")
     expect_unchanged(tree_changes(before, tree(scratch.root)), "a planted link")
 
@@ -234,7 +255,6 @@ def case_killed(viertal, scratch, barrier_library):
     """Kills the program while it writes the picture: the picture is then absent or whole, and
     no scratch file stays behind. The barrier holds the program right after its picture test, so
     the kill can be timed to land within the writing (about 10 ms)."""
-    import random
     rng = random.Random(4)
     temp = scratch.path("temp")
     os.mkdir(temp)
@@ -246,7 +266,8 @@ def case_killed(viertal, scratch, barrier_library):
         with start(scratch, viertal, temp, env=env) as program:
             deadline = time.monotonic() + 10
             while not os.listdir(barrier):
-                check(time.monotonic() < deadline and program.proc.poll() is None, "the program never tested the picture")
+                check(time.monotonic() < deadline and program.proc.poll() is None,
+                      "the program never tested the picture")
                 time.sleep(0.001)
             open(os.path.join(barrier, "go"), "w").close()  # lets it write
             time.sleep(rng.uniform(0, 0.02))
@@ -305,9 +326,10 @@ def case_no_display(viertal, scratch):
         expect_unchanged(tree_changes(before, tree(scratch.root)), what)
 
 
-CASES = {"missing_dir": case_missing_dir, "read_only": case_read_only, "directory": case_directory,
+CASES = {"missing_dir": case_missing_dir, "read_only": case_read_only, "in_the_way": case_in_the_way,
          "planted_link": case_planted_link, "dangling_link": case_dangling_link, "file_limit": case_file_limit,
-         "two_at_once": case_two_at_once, "killed": case_killed, "no_audio": case_no_audio, "no_display": case_no_display}
+         "two_at_once": case_two_at_once, "killed": case_killed, "no_audio": case_no_audio,
+         "no_display": case_no_display}
 
 
 def main():

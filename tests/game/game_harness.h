@@ -16,9 +16,9 @@ constexpr int32_t ESCAPE = 27;
 // Human move lines against the style-0 computer when the human begins, as the columns the human
 // plays, one digit a move. Each was found by a depth-first search over the human's moves and is
 // checked here by playing it through the real game.
-constexpr const char* HUMAN_WINS = "22435";          // computer: 4 2 3 5; the human's 9th disc wins
-constexpr const char* COMPUTER_WINS = "2377";        // computer: 4 4 4 4, four up column 4
-constexpr const char* DRAW = "266471522431424763173"; // 42 discs; column 5 is full after 13 moves
+constexpr const char* HUMAN_WINS = "22435";                     // computer: 4 2 3 5; the human's 9th disc wins
+constexpr const char* COMPUTER_WINS = "2377";                   // computer: 4 4 4 4, four up column 4
+constexpr const char* DRAW = "266471522431424763173";           // 42 discs; column 5 is full after 13 moves
 constexpr const char* LAST_DISC_WINS = "266471522431466743172"; // the computer's 42nd disc wins
 constexpr const char* DRAW_BOARD = "YYRRYRR/YRRRYYY/RRRYRYR/YYYRYYY/RRYRYRY/RRYYYRR"; // after DRAW
 

@@ -13,7 +13,7 @@ constexpr const char* QUESTION = "Wil je beginnen [ja][nee] ?";
 constexpr const char* EMPTY_BOARD = "......./......./......./......./......./.......";
 
 class Results : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { headless_finish(); }
 };
 

@@ -58,7 +58,7 @@ uint32_t picture_pixel(const std::string& path, int32_t x, int32_t y) {
 }
 
 class StartScreen : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { headless_finish(); }
 };
 
@@ -72,8 +72,8 @@ TEST_F(StartScreen, AsksWhoBeginsWithTheAnswersInYellow) {
     EXPECT_EQ(glyph_colour(3, 33), WHITE);  // "]"
     EXPECT_EQ(glyph_colour(3, 35), YELLOW); // "nee"
     EXPECT_EQ(glyph_colour(3, 37), YELLOW);
-    EXPECT_EQ(glyph_colour(3, 38), WHITE);  // "]"
-    EXPECT_EQ(glyph_colour(3, 40), WHITE);  // "?"
+    EXPECT_EQ(glyph_colour(3, 38), WHITE); // "]"
+    EXPECT_EQ(glyph_colour(3, 40), WHITE); // "?"
     EXPECT_EQ(headless_text_at(30, 23, 37), HINT);
     EXPECT_EQ(glyph_colour(30, 23), WHITE);
     EXPECT_EQ(computer_notice(), "          ");
@@ -98,7 +98,7 @@ TEST_F(StartScreen, BoardHasItsHolesRingsAndFrame) {
         for (int32_t row = 0; row <= 5; ++row) {
             SCOPED_TRACE("hole " + std::to_string(column) + "," + std::to_string(row));
             int32_t x = 64 * column + 67, y = 424 - 64 * row;
-            EXPECT_EQ(headless_rgb(x, y), BLACK);           // the hole shows the background
+            EXPECT_EQ(headless_rgb(x, y), BLACK); // the hole shows the background
             EXPECT_EQ(headless_rgb(x + 25, y), BLACK);
             EXPECT_EQ(headless_rgb(x - 24, y), BLACK); // x - 25: the left neighbour's outermost ring
             EXPECT_EQ(headless_rgb(x, y - 25), BLACK);

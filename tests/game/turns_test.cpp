@@ -16,7 +16,7 @@ constexpr const char* EMPTY_BOARD = "......./......./......./......./......./...
 constexpr int32_t ARROW_KEY = 0x48FF; // an extended key other than the close request
 
 class Turns : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { headless_finish(); }
 };
 
@@ -98,9 +98,9 @@ TEST_F(Turns, ClickOnJaLetsTheHumanBeginAnyOtherClickTheComputer) {
         int32_t x, y;
         bool human_begins;
     };
-    for (Case c : {Case{238, 30, true}, Case{255, 44, true}, Case{246, 37, true}, Case{237, 37, false},
-                   Case{256, 37, false}, Case{246, 29, false}, Case{246, 45, false}, Case{280, 40, false},
-                   Case{300, 300, false}}) {
+    for (Case c :
+         {Case{238, 30, true}, Case{255, 44, true}, Case{246, 37, true}, Case{237, 37, false}, Case{256, 37, false},
+          Case{246, 29, false}, Case{246, 45, false}, Case{280, 40, false}, Case{300, 300, false}}) {
         SCOPED_TRACE("click at " + std::to_string(c.x) + ", " + std::to_string(c.y));
         start_game();
         click(c.x, c.y);
@@ -165,7 +165,7 @@ TEST_F(Turns, WrongKeysAndClicksAreRefusedWithTheErrorTones) {
     EXPECT_EQ(headless_tones()[1].start_ms - typed, 3.0 + 120);
     struct Refused {
         const char* name;
-        int32_t key;       // 0: a click instead
+        int32_t key; // 0: a click instead
         int32_t x, y;
     };
     for (Refused r : {Refused{"8", '8', 0, 0}, Refused{"0", '0', 0, 0}, Refused{"j", 'j', 0, 0},
@@ -232,8 +232,7 @@ TEST_F(Turns, FullColumnIsRefusedAndTheGameGoesOn) {
 // Space cycles the style 0 -> 1 -> 2 -> 3 -> 0 with 2, 3, 4, then 1 tones; the question stays open.
 TEST_F(Turns, SpaceAtTheQuestionCyclesTheStyleWithItsTones) {
     start_game();
-    const char* tones[] = {"400/120 400/120", "400/120 400/120 400/120", "400/120 400/120 400/120 400/120",
-                           "400/120"};
+    const char* tones[] = {"400/120 400/120", "400/120 400/120 400/120", "400/120 400/120 400/120 400/120", "400/120"};
     for (int32_t i = 0; i < 4; ++i) {
         headless_clear_tones();
         press(" ");

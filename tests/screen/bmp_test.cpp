@@ -64,7 +64,7 @@ Bytes make_bmp(int32_t width, int32_t height, int32_t bits, uint32_t info_size =
 }
 
 class BmpTest : public ScreenTest {
-protected:
+  protected:
     void SetUp() override {
         ScreenTest::SetUp();
         ASSERT_TRUE(scratch.ok());

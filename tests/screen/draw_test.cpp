@@ -43,9 +43,9 @@ using DrawTest = ScreenTest;
 
 TEST_F(DrawTest, OutlineOfRadiusFiveRowByRow) {
     const std::set<Pixel> outline = figure(100, 200, 5, 0);
-    const std::vector<std::vector<int32_t>> expected = {
-        {-1, 0, 1}, {-3, -2, 2, 3}, {-4, 4}, {-4, 4}, {-5, 5}, {-5, 5},
-        {-5, 5},    {-4, 4},        {-4, 4}, {-3, -2, 2, 3}, {-1, 0, 1}};
+    const std::vector<std::vector<int32_t>> expected = {{-1, 0, 1}, {-3, -2, 2, 3}, {-4, 4},   {-4, 4},
+                                                        {-5, 5},    {-5, 5},        {-5, 5},   {-4, 4},
+                                                        {-4, 4},    {-3, -2, 2, 3}, {-1, 0, 1}};
     std::map<int32_t, std::vector<int32_t>> rows;
     for (auto [x, y] : outline) rows[y - 200].push_back(x - 100);
     ASSERT_EQ(rows.size(), expected.size());
@@ -142,8 +142,7 @@ TEST_F(DrawTest, BoxesAreClippedAndHugeCoordinatesAreSafe) {
     draw_line(700, 10, 800, 20, INK, 2, 0xFFFF, 0);
     draw_line(-1e30f, std::numeric_limits<float>::quiet_NaN(), -1, 1e30f, INK, 2, 0xFFFF, 0);
     EXPECT_TRUE(pixels_of(INK).empty());
-    draw_line(-std::numeric_limits<float>::infinity(), 0, std::numeric_limits<float>::infinity(), 0, INK, 0,
-              0xFFFF, 0);
+    draw_line(-std::numeric_limits<float>::infinity(), 0, std::numeric_limits<float>::infinity(), 0, INK, 0, 0xFFFF, 0);
     EXPECT_EQ(pixels_of(INK).size(), size_t(FRAME_WIDTH)); // a line across row 0
 }
 

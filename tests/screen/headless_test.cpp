@@ -54,7 +54,7 @@ void returning_program() {
 }
 
 class HeadlessTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         headless_start();
         keys_seen.clear();
@@ -131,7 +131,7 @@ TEST_F(HeadlessTest, FinishEndsAProgramThatStillWaits) {
     ASSERT_EQ(headless_wait_idle(), HeadlessStatus::waiting);
     headless_finish();
     EXPECT_EQ(headless_exit_code(), -1);
-    headless_finish(); // nothing left to end
+    headless_finish();          // nothing left to end
     headless_run(echo_program); // the backend can run another program afterwards
     ASSERT_EQ(headless_wait_idle(), HeadlessStatus::waiting);
     headless_key(27);

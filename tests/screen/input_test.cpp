@@ -28,7 +28,7 @@ TEST_F(InputTest, ExtendedKeysComeWholeInOneRead) {
     headless_key(CLOSE_KEY);
     headless_key(0x48FF); // an arrow
     headless_key(27);
-    headless_key(255);    // the character 255 itself is one byte
+    headless_key(255); // the character 255 itself is one byte
     EXPECT_EQ(read_key(), "\xFFk");
     EXPECT_EQ(read_key(), "\xFFH");
     EXPECT_EQ(read_key(), "\x1B");
@@ -135,9 +135,9 @@ TEST_F(InputTest, TonesAreRecordedAndTakeTheirTime) {
     tone(440, 200);
     pause(10);
     tone(880, 120);
-    tone(20, 100);     // below the speaker's range: nothing
+    tone(20, 100); // below the speaker's range: nothing
     EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT);
-    tone(440, 0);      // no time, no tone
+    tone(440, 0); // no time, no tone
     tone(440, -1);
     const std::vector<HeadlessTone> tones = headless_tones();
     ASSERT_EQ(tones.size(), 2u);

@@ -14,17 +14,29 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // --- A platform with a real clock and no window ---
-int32_t platform_open_window(int32_t, int32_t, const std::string&) { return 0; }
-void platform_sleep(int32_t ms) { std::this_thread::sleep_for(milliseconds(ms)); }
-double platform_seconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
-void platform_tone(int32_t, int32_t duration) { platform_sleep(duration); }
-[[noreturn]] void platform_end_program(int32_t code) { std::exit(code); }
+int32_t platform_open_window(int32_t, int32_t, const std::string&) {
+    return 0;
+}
+void platform_sleep(int32_t ms) {
+    std::this_thread::sleep_for(milliseconds(ms));
+}
+double platform_seconds() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+void platform_tone(int32_t, int32_t duration) {
+    platform_sleep(duration);
+}
+[[noreturn]] void platform_end_program(int32_t code) {
+    std::exit(code);
+}
 void platform_sleep_until_input(uint64_t seen) {
     std::unique_lock<std::mutex> hold(screen.lock);
     screen.input_changed.wait(hold, [&] { return screen.input_serial != seen; });
 }
 void platform_frame_changed() {}
-std::string platform_program_name() { return "realclock"; }
+std::string platform_program_name() {
+    return "realclock";
+}
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 // A fresh screen after open_screen(640, 480, 32, 1, 0, 0) and set_text_grid(80, 30).
 class ScreenTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         headless_start();
         ASSERT_EQ(open_screen(FRAME_WIDTH, FRAME_HEIGHT, 32, 1, 0, 0), 0);
@@ -29,7 +29,7 @@ protected:
 
 // A directory of its own under the system's temp directory, removed with everything in it.
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "viertal-screen-XXXXXX").string();
         path_ = mkdtemp(pattern.data()) ? pattern : std::string();
@@ -41,7 +41,7 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     bool ok() const { return !path_.empty(); }
 
-private:
+  private:
     std::string path_;
 };
 

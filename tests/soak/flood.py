@@ -19,6 +19,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from xvfb_helpers import (Failure, Program, check, need_tools, process_times, resident_bytes)  # noqa: E402
 
@@ -99,22 +100,28 @@ def flood(viertal, seconds, temp):
             result = subprocess.run(batch(rng, program.window), capture_output=True, text=True, timeout=30)
             check(result.returncode == 0, "xdotool failed: %s" % result.stderr)
             inputs += BATCH
-            check(program.proc.poll() is None,
-                  "the program ended with %s during the flood; stderr: %r" % (program.proc.returncode, program.stderr()))
+            check(program.proc.poll() is None, "the program ended with %s during the flood; stderr: %r"
+                  % (program.proc.returncode, program.stderr()))
             if inputs % (10 * BATCH) == 0:
                 screens.add(program.shot().data)
         check(len(screens) >= 3, "the window showed only %d different pictures during the flood" % len(screens))
+        flood_seconds = time.monotonic() - begin
         flood_cpu = process_times(program.proc.pid) - cpu_before
         waited = settle(program)
         memory_after = resident_bytes(program.proc.pid)
+        server = int(os.environ.get("XVFB_PID", "0"))  # set by scripts/with-xvfb
         cpu_idle_start = process_times(program.proc.pid)
+        server_idle_start = process_times(server) if server else 0
         time.sleep(IDLE_SECONDS)
         idle_cpu = (process_times(program.proc.pid) - cpu_idle_start) / IDLE_SECONDS
-        print("flood: %d inputs in %.1f s, %.1f s of CPU, %d different screens; settled %.1f s later; idle CPU %.1f %% of a core; "
-              "resident memory %.1f -> %.1f MiB" % (inputs, time.monotonic() - begin - waited - IDLE_SECONDS,
-                                                   flood_cpu, len(screens), waited, 100 * idle_cpu, memory_before / 2**20,
-                                                   memory_after / 2**20))
+        server_cpu = (process_times(server) - server_idle_start) / IDLE_SECONDS if server else 0
+        print("flood: %d inputs in %.1f s, %.1f s of CPU, %d different screens; settled %.1f s later; idle CPU "
+              "%.1f %% of a core (X server %.1f %%); resident memory %.1f -> %.1f MiB"
+              % (inputs, flood_seconds, flood_cpu, len(screens), waited, 100 * idle_cpu, 100 * server_cpu,
+                 memory_before / 2**20, memory_after / 2**20))
         check(idle_cpu < IDLE_CPU_LIMIT, "the program uses %.0f %% of a core while it waits" % (100 * idle_cpu))
+        check(server_cpu < IDLE_CPU_LIMIT,
+              "the X server uses %.0f %% of a core while the program waits" % (100 * server_cpu))
         check(memory_after - memory_before < MEMORY_GROWTH_LIMIT,
               "resident memory grew from %d to %d bytes" % (memory_before, memory_after))
         program.quit("the flood", timeout=EXIT_SECONDS)

@@ -40,7 +40,7 @@ constexpr bool MEMORY_MEASURABLE = true;
 #endif
 
 constexpr int32_t ARROW_KEYS[] = {0x48FF, 0x50FF, 0x4BFF, 0x4DFF, 0x3BFF, 0x47FF}; // never CLOSE_KEY
-const char WRONG_KEYS[] = "089aAnNqQxz-+.,/!0Jj";                            // at a turn, J and j are wrong
+const char WRONG_KEYS[] = "089aAnNqQxz-+.,/!0Jj";                                  // at a turn, J and j are wrong
 
 enum class Phase { question, turn, result, unknown };
 
@@ -50,8 +50,7 @@ Phase phase_on_screen(std::string* line = nullptr) {
     if (line != nullptr) *line = text;
     if (text.rfind("Wil je beginnen [", 0) == 0) return Phase::question;
     if (text.rfind("Welke rij?", 0) == 0) return Phase::turn;
-    if (text == "Je hebt gewonnen !" || text.rfind("Ik heb gewonnen !", 0) == 0 ||
-        text.rfind("Geen winnaar", 0) == 0)
+    if (text == "Je hebt gewonnen !" || text.rfind("Ik heb gewonnen !", 0) == 0 || text.rfind("Geen winnaar", 0) == 0)
         return Phase::result;
     return Phase::unknown;
 }
@@ -96,9 +95,9 @@ std::string tactic_tones(int32_t tactic) {
 
 // What the process holds: the heap in use, the resident set and the open files.
 struct Memory {
-    size_t heap;    // bytes handed out by malloc
-    long resident;  // bytes
-    int32_t files;  // open file descriptors
+    size_t heap;   // bytes handed out by malloc
+    long resident; // bytes
+    int32_t files; // open file descriptors
 };
 
 // Measures what the process holds now.
@@ -141,8 +140,9 @@ Snapshot snapshot() {
     return s;
 }
 
+// The random player, what it has done, and the checks it makes after every input.
 class Soak : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { headless_finish(); }
 
     std::mt19937 rng{PLAYER_SEED};
@@ -155,6 +155,7 @@ protected:
     // Notes one input of the running game.
     void note(const std::string& what) { inputs += what + "; "; }
 
+    // Returns a random whole number in low..high, or true with probability p.
     int32_t pick(int32_t low, int32_t high) { return std::uniform_int_distribution<int32_t>(low, high)(rng); }
     bool chance(double p) { return std::bernoulli_distribution(p)(rng); }
 
@@ -348,7 +349,8 @@ void Soak::play_turn() {
     }
     const int32_t cell = 7 * ((before.cells[column] != EMPTY) + (before.cells[7 + column] != EMPTY) +
                               (before.cells[14 + column] != EMPTY) + (before.cells[21 + column] != EMPTY) +
-                              (before.cells[28 + column] != EMPTY)) + column;
+                              (before.cells[28 + column] != EMPTY)) +
+                         column;
     EXPECT_EQ(game.board.cells[cell], HUMAN) << "the disc did not land in column " << column;
     if (phase_on_screen() == Phase::turn) {
         EXPECT_EQ(game.move_count, before.move_count + 2) << "the human's disc and the computer's reply";
@@ -427,8 +429,8 @@ TEST_F(Soak, TwoThousandRandomGamesEndAsTheRulesSayWithFlatMemory) {
     start_seeded_game(GAME_SEED, scratch_directory()); // the picture file is written, then shown every game
     ASSERT_EQ(phase_on_screen(), Phase::question);
     Memory warm = {};
-    int32_t games = 0;           // games played to their end
-    int32_t steps = 0;           // inputs in the running game
+    int32_t games = 0;            // games played to their end
+    int32_t steps = 0;            // inputs in the running game
     Phase seen = Phase::question; // where the game stood before the latest input
     for (;;) {
         Phase now = phase_on_screen();
@@ -448,15 +450,17 @@ TEST_F(Soak, TwoThousandRandomGamesEndAsTheRulesSayWithFlatMemory) {
         seen = now;
         switch (now) {
         case Phase::question:
-            if (chance(0.02)) burst(); // who began is then learnt from the board
-            else answer_question();
+            if (chance(0.02))
+                burst(); // who began is then learnt from the board
+            else
+                answer_question();
             break;
         case Phase::turn:
             if (first_mover == EMPTY) infer_first_mover(now);
             if (!chance(0.02)) {
                 play_turn();
             } else if (burst()) {
-                seen = Phase::unknown; // counted as a game whose result was passed
+                seen = Phase::unknown;                      // counted as a game whose result was passed
                 if (phase_on_screen() != Phase::question) { // already in the next game
                     ++tally.skipped_results;
                     ++games;
@@ -477,7 +481,8 @@ TEST_F(Soak, TwoThousandRandomGamesEndAsTheRulesSayWithFlatMemory) {
         case Phase::unknown: ADD_FAILURE() << "the message line shows \"" << headless_text_at(3, 14, 27) << '"';
         }
         if (HasFailure()) {
-            ADD_FAILURE() << "game " << games + 1 << " (player seed " << PLAYER_SEED << ") after the inputs: " << inputs;
+            ADD_FAILURE() << "game " << games + 1 << " (player seed " << PLAYER_SEED
+                          << ") after the inputs: " << inputs;
             return;
         }
     }
@@ -502,9 +507,9 @@ TEST_F(Soak, TwoThousandRandomGamesEndAsTheRulesSayWithFlatMemory) {
     EXPECT_GE(tally.human_wins + tally.computer_wins + tally.draws, GAMES * 9 / 10) << "results checked";
     EXPECT_GT(tally.human_wins, 0);
     EXPECT_GT(tally.computer_wins, 0);
-    for (int32_t count : {tally.spaces, tally.refused_keys, tally.refused_clicks, tally.full_columns,
-                          tally.clicks_on_yes, tally.clicks_on_no, tally.column_clicks, tally.bursts,
-                          tally.keys_in_pauses})
+    for (int32_t count :
+         {tally.spaces, tally.refused_keys, tally.refused_clicks, tally.full_columns, tally.clicks_on_yes,
+          tally.clicks_on_no, tally.column_clicks, tally.bursts, tally.keys_in_pauses})
         EXPECT_GT(count, 0);
 
     headless_key(27);

@@ -170,8 +170,9 @@ def process_uid(pid):
 
 def tree(root):
     """Everything under root as {relative path: description}: type and mode; for files and links
-    also size, modification time, inode, link target and, for files up to 1 MiB, the content. Two listings compare equal only when nothing
-    under root was created, removed, renamed, written or changed in kind."""
+    also size, modification time, inode, link target and, for files up to 1 MiB, the content.
+    Two listings compare equal only when nothing under root was created, removed, renamed,
+    written or changed in kind."""
     listing = {}
     for directory, names, files in os.walk(root, followlinks=False):
         for name in names + files:
