@@ -5,6 +5,7 @@
 // and writes the banner list of the data table: 352 groups of 12 decimal colour texts, column by
 // column, each column top to bottom. With PREVIEW_PPM it also writes a 4x preview picture.
 // Prints the number of pixels of each colour on stderr. Exits 1 on a malformed layout.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,9 +22,8 @@ constexpr int STRIP = 88; // columns per strip of the layout
 constexpr int PREVIEW_SCALE = 4;
 
 constexpr uint32_t GREEN = 0x79F268;
-// The darker greens, from darkest to brightest: the bright green scaled towards black.
-constexpr uint32_t SHADES[] = {0x31632A, 0x3A7532, 0x428539, 0x49923F, 0x4F9E44, 0x54A948, 0x59B34D,
-                               0x5EBD51, 0x62C555, 0x67CE58, 0x6AD55B, 0x6EDD5F, 0x72E462, 0x75EB65};
+// Bright green, black, and the 14 darker greens from darkest to brightest: the bright green
+// scaled towards black by about 0.40 .. 0.97.
 constexpr uint32_t ALL_COLOURS[] = {GREEN,    0x000000, 0x31632A, 0x3A7532, 0x428539, 0x49923F, 0x4F9E44, 0x54A948,
                                     0x59B34D, 0x5EBD51, 0x62C555, 0x67CE58, 0x6AD55B, 0x6EDD5F, 0x72E462, 0x75EB65};
 
@@ -71,46 +71,162 @@ Layout read_layout(const char* path) {
     return rows;
 }
 
-// Returns the coverage 0..1 of each pixel: 1 for "#", 0 for ".", the ramp rule for ":".
-std::vector<std::vector<double>> coverages(const Layout& rows) {
-    std::vector<std::vector<double>> cover(HEIGHT, std::vector<double>(WIDTH, 0.0));
+constexpr int64_t SUB = 16;                  // samples per pixel side when measuring a sloped edge
+constexpr int64_t FULL = SUB * SUB;          // coverage units of a fully green pixel
+constexpr int FIT_ROWS = 2;                  // rows above and below that shape an edge's local line
+constexpr int MAX_STEP = 6;                  // half pixels an edge may move from one row to the next
+constexpr int64_t HARD_GREEN = FULL * 3 / 4; // the least a green pixel beside an edge keeps
+constexpr int64_t HARD_BLACK = FULL / 4;     // the most a black pixel beside an edge gets
+
+// One run of ":" in a row: columns a..b, and on which side the green lies.
+struct Run {
+    int y;
+    int a, b;
+    int side;       // +1 green on the right, -1 green on the left, 0 the same on both sides
+    int centre;     // a + b + 1: the middle of the run in half pixels
+    int above = -1; // index of the run of the same edge in the row above, or -1
+    int below = -1; // index of the run of the same edge in the row below, or -1
+};
+
+// Returns every run of ":" of the layout, top row first, each row left to right.
+std::vector<Run> find_runs(const Layout& rows) {
+    std::vector<Run> runs;
     for (int y = 0; y < HEIGHT; ++y) {
         const std::string& r = rows[y];
         for (int x = 0; x < WIDTH; ++x) {
-            char c = r[x];
-            if (c == '#')
-                cover[y][x] = 1.0;
-            else if (c >= '1' && c <= '9')
-                cover[y][x] = (c - '0') / 10.0;
-            else if (c == ':') {
-                int end = x;
-                while (end < WIDTH && r[end] == ':') ++end;
-                int k = end - x;
-                bool green_left = x > 0 && r[x - 1] == '#';
-                bool green_right = end < WIDTH && r[end] == '#';
-                for (int j = 1; j <= k; ++j) {
-                    double rising = static_cast<double>(j) / (k + 1); // towards the right
-                    cover[y][x + j - 1] = green_left == green_right ? 0.5 : green_right ? rising : 1.0 - rising;
-                }
-                x = end - 1;
-            }
+            if (r[x] != ':') continue;
+            int end = x;
+            while (end < WIDTH && r[end] == ':') ++end;
+            bool green_left = x > 0 && r[x - 1] == '#';
+            bool green_right = end < WIDTH && r[end] == '#';
+            int side = green_left == green_right ? 0 : green_right ? 1 : -1;
+            runs.push_back({y, x, end - 1, side, x + end});
+            x = end - 1;
         }
+    }
+    return runs;
+}
+
+// Links each sloped run to the nearest run of the same side in the next row: the runs of one edge.
+void link_edges(std::vector<Run>& runs) {
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (runs[i].side == 0) continue;
+        int best = -1;
+        for (size_t j = 0; j < runs.size(); ++j) {
+            const Run& r = runs[j];
+            if (r.y != runs[i].y + 1 || r.side != runs[i].side || r.above >= 0) continue;
+            int step = std::abs(r.centre - runs[i].centre);
+            if (step <= MAX_STEP && (best < 0 || step < std::abs(runs[best].centre - runs[i].centre)))
+                best = static_cast<int>(j);
+        }
+        if (best >= 0) {
+            runs[i].below = best;
+            runs[best].above = static_cast<int>(i);
+        }
+    }
+}
+
+// The line x = (offset + slope * Y) / divisor in half pixels, Y the height in half pixels.
+struct Line {
+    int64_t offset, slope, divisor; // divisor > 0
+};
+
+// Fits a least-squares line through the middles of the edge's runs within FIT_ROWS of run `i`.
+// Returns false when the edge has no other run nearby.
+bool fit_line(const std::vector<Run>& runs, int i, Line& line) {
+    std::vector<int> near = {i};
+    for (int k = runs[i].above, n = 0; k >= 0 && n < FIT_ROWS; k = runs[k].above, ++n) near.push_back(k);
+    for (int k = runs[i].below, n = 0; k >= 0 && n < FIT_ROWS; k = runs[k].below, ++n) near.push_back(k);
+    if (near.size() < 2) return false;
+    int64_t n = static_cast<int64_t>(near.size()), sy = 0, sx = 0, syy = 0, syx = 0;
+    for (int k : near) {
+        int64_t y = 2 * runs[k].y + 1, x = runs[k].centre; // the run's middle, in half pixels
+        sy += y;
+        sx += x;
+        syy += y * y;
+        syx += y * x;
+    }
+    int64_t num = n * syx - sy * sx, den = n * syy - sy * sy; // slope = num / den, den > 0
+    line = {den * sx - num * sy, n * num, n * den};
+    return true;
+}
+
+// Returns how many of the pixel's SUB x SUB samples lie on the green side of the line.
+int64_t samples_on_green_side(const Line& line, int side, int x, int y) {
+    int64_t count = 0;
+    for (int64_t j = 0; j < SUB; ++j)
+        for (int64_t i = 0; i < SUB; ++i) {
+            int64_t sx = 2 * x * SUB + 2 * i + 1; // sample position in half pixels, times SUB
+            int64_t sy = 2 * y * SUB + 2 * j + 1;
+            int64_t lhs = sx * line.divisor, rhs = line.offset * SUB + line.slope * sy;
+            count += side > 0 ? lhs > rhs : lhs < rhs;
+        }
+    return count;
+}
+
+// Shades the plain pixels just beyond both ends of a sloped run by the same line, where it cuts
+// into them: green keeps at least HARD_GREEN, black gets at most HARD_BLACK, so the strokes stay
+// firm. The first and last columns are never touched.
+void soften_ends(const Layout& rows, const Run& r, const Line& line, std::vector<std::vector<int64_t>>& cover) {
+    for (int x : {r.a - 1, r.b + 1}) {
+        if (x < 1 || x > WIDTH - 2) continue;
+        char c = rows[r.y][x];
+        int64_t sampled = samples_on_green_side(line, r.side, x, r.y);
+        if (c == '#') cover[r.y][x] = std::min(cover[r.y][x], std::max(sampled, HARD_GREEN));
+        if (c == '.') cover[r.y][x] = std::max(cover[r.y][x], std::min(sampled, HARD_BLACK));
+    }
+}
+
+// Returns the coverage of each pixel in FULL units: FULL for "#", 0 for ".", the tenths of a digit,
+// and for ":" the sampled area on the green side of its edge's local line (the ramp rule when a run
+// stands alone or has the same on both sides).
+std::vector<std::vector<int64_t>> coverages(const Layout& rows) {
+    std::vector<std::vector<int64_t>> cover(HEIGHT, std::vector<int64_t>(WIDTH, 0));
+    for (int y = 0; y < HEIGHT; ++y)
+        for (int x = 0; x < WIDTH; ++x) {
+            char c = rows[y][x];
+            if (c == '#') cover[y][x] = FULL;
+            if (c >= '1' && c <= '9') cover[y][x] = (c - '0') * FULL / 10;
+        }
+    std::vector<Run> runs = find_runs(rows);
+    link_edges(runs);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const Run& r = runs[i];
+        int k = r.b - r.a + 1;
+        Line line{};
+        bool sloped = r.side != 0 && fit_line(runs, static_cast<int>(i), line);
+        for (int x = r.a; x <= r.b; ++x) {
+            int j = x - r.a + 1; // 1..k from the left
+            if (sloped)
+                cover[r.y][x] = samples_on_green_side(line, r.side, x, r.y);
+            else if (r.side == 0)
+                cover[r.y][x] = FULL / 2;
+            else
+                cover[r.y][x] = (r.side > 0 ? j : k + 1 - j) * FULL / (k + 1);
+        }
+        if (sloped) soften_ends(rows, r, line, cover);
     }
     return cover;
 }
 
-// Returns the brightness of a shade relative to the bright green (by its green channel).
-double brightness(uint32_t colour) {
-    return ((colour >> 8) & 0xFF) / static_cast<double>((GREEN >> 8) & 0xFF);
-}
-
-// Returns the colour of a coverage: black, bright green, or the nearest darker green.
-uint32_t colour_of(double cover) {
-    if (cover <= 0.0) return 0;
-    if (cover >= 1.0) return GREEN;
-    uint32_t best = SHADES[0];
-    for (uint32_t shade : SHADES)
-        if (std::abs(brightness(shade) - cover) < std::abs(brightness(best) - cover)) best = shade;
+// Returns the colour whose light is nearest to the coverage: black, a darker green or the bright
+// green. A colour's light is taken as the square of its brightness (its green channel against the
+// bright green's), so a pixel half covered by green shows half the green's light; of two equally
+// near colours the darker wins.
+uint32_t colour_of(int64_t cover) {
+    if (cover <= 0) return 0;
+    if (cover >= FULL) return GREEN;
+    const int64_t top = (GREEN >> 8) & 0xFF;
+    uint32_t best = 0;
+    int64_t best_distance = cover * top * top; // distance to black, in FULL * top * top units
+    for (uint32_t colour : ALL_COLOURS) {
+        int64_t g = (colour >> 8) & 0xFF;
+        int64_t distance = std::abs(cover * top * top - g * g * FULL);
+        if (distance < best_distance || (distance == best_distance && colour < best)) {
+            best = colour;
+            best_distance = distance;
+        }
+    }
     return best;
 }
 
