@@ -24,6 +24,7 @@
 #include "screen/screen_state.h"
 #include "screen/sdl_internal.h"
 #include "screen/sdl_probe.h"
+#include "screen/window_icon.h"
 
 namespace {
 
@@ -123,12 +124,23 @@ WindowRequest wait_for_window_request() {
     return {handover.width, handover.height, handover.title};
 }
 
+// Gives the window the game's icon, for the task bar and the window switcher.
+void set_window_icon() {
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(window_icon_rgba), WINDOW_ICON_SIZE, WINDOW_ICON_SIZE,
+                                           32, WINDOW_ICON_SIZE * 4, SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
 // Creates the window, its software renderer and the frame texture. Returns false on failure.
 bool create_window(const WindowRequest& request) {
     window = SDL_CreateWindow(request.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
                               request.height, SDL_WINDOW_RESIZABLE);
     if (!window) return false;
     SDL_SetWindowMinimumSize(window, FRAME_WIDTH, FRAME_HEIGHT);
+    set_window_icon();
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer) return false;
     SDL_RenderSetLogicalSize(renderer, FRAME_WIDTH, FRAME_HEIGHT);

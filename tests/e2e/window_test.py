@@ -21,29 +21,14 @@ Uses xdotool, ImageMagick's import and python3-xlib; fails with a clear message 
 missing, never skips.
 """
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-TIMEOUT = 10.0  # seconds for any single wait
-FRAME_W, FRAME_H = 640, 480
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def need_tools(*tools):
-    missing = [t for t in tools if shutil.which(t) is None]
-    check(not missing, "missing tools: %s (run scripts/install-deps)" % " ".join(missing))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_common import FRAME_H, FRAME_W, TIMEOUT, Failure, check, need_tools  # noqa: E402,F401
 
 
 class Demo:

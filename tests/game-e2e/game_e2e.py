@@ -20,31 +20,17 @@ Expects $DISPLAY to name a private Xvfb server (scripts/with-xvfb). Uses xdotool
 import and python3-xlib; fails with a clear message when one is missing, never skips.
 """
 import os
-import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import time
 
-TIMEOUT = 10.0  # seconds for any single wait
-FRAME_W, FRAME_H = 640, 480
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from e2e_common import FRAME_H, FRAME_W, TIMEOUT, Failure, check, need_tools  # noqa: E402,F401
+
 RED, YELLOW, WHITE, BOARD = 0xFF4400, 0xFFFF00, 0xFFFFFF, 0x2200AA
 PICTURE_SIZE = 921656
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def need_tools(*tools):
-    missing = [t for t in tools if shutil.which(t) is None]
-    check(not missing, "missing tools: %s (run scripts/install-deps)" % " ".join(missing))
 
 
 def hole(column, row):
@@ -187,6 +173,8 @@ def case_start(viertal, banner_values, temp):
         values = [int(v) for v in subprocess.run([banner_values], capture_output=True, text=True,
                                                   check=True).stdout.split()]
         check(len(values) == 352 * 12, "banner_values gave %d values" % len(values))
+        icon = subprocess.run(["xprop", "-id", str(game.window), "_NET_WM_ICON"], capture_output=True, text=True)
+        check("Icon (48 x 48)" in icon.stdout, "the window has no 48 x 48 icon: %r" % icon.stdout[:200])
         i = 0
         for x in range(146, 498):
             for y in range(2, 14):

@@ -2,7 +2,7 @@
 # with the committed one. Called by CTest with TOOL, SOURCE and SCRATCH set.
 file(REMOVE_RECURSE ${SCRATCH})
 file(MAKE_DIRECTORY ${SCRATCH})
-execute_process(COMMAND ${TOOL} ${SCRATCH} RESULT_VARIABLE result)
+execute_process(COMMAND ${TOOL} ${SCRATCH} ${SCRATCH}/window_icon.cpp RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "viertal-icon failed: ${result}")
 endif()
@@ -13,3 +13,8 @@ foreach(size 48 128 256)
     message(FATAL_ERROR "viertal-${size}.png differs from the regenerated file; rerun viertal-icon ${SOURCE}")
   endif()
 endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SCRATCH}/window_icon.cpp ${WINDOW_ICON}
+                RESULT_VARIABLE differs)
+if(NOT differs EQUAL 0)
+  message(FATAL_ERROR "screen/window_icon.cpp differs from the regenerated file; rerun viertal-icon")
+endif()
