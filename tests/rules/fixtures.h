@@ -8,6 +8,7 @@
 #include "rules/board.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
+#include "tests/support/reference_four.h"
 
 // Starts a fresh game as the driver's set-up does, with style 0 so every test starts alike.
 inline void start_game() {
@@ -41,21 +42,9 @@ inline void play_moves(const char* moves, int32_t first) {
     for (const char* p = moves; *p != '\0'; ++p, code = -code) play_column(*p - '0', code);
 }
 
-// Returns the reference answer to "does `code` have four in a line?", by rows and columns.
+// Returns the reference answer to "does `code` have four in a line?" on the game's board.
 inline bool reference_four(int32_t code) {
-    const int32_t steps[4][2] = {{0, 1}, {1, 0}, {1, 1}, {1, -1}}; // (row, column) steps
-    for (int32_t row = 0; row < 6; ++row)
-        for (int32_t column = 1; column <= 7; ++column)
-            for (const auto& s : steps) {
-                int32_t run = 0;
-                for (int32_t k = 0; k < 4; ++k) {
-                    int32_t r = row + k * s[0], c = column + k * s[1];
-                    if (r < 0 || r > 5 || c < 1 || c > 7 || game.board.cells[7 * r + c] != code) break;
-                    ++run;
-                }
-                if (run == 4) return true;
-            }
-    return false;
+    return reference_four(game.board.cells, code);
 }
 
 // Plays random moves from a fresh game until `discs` are down or a side has four; returns false

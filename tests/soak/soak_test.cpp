@@ -23,6 +23,7 @@
 #include "rules/game_state.h"
 #include "screen/screen.h"
 #include "tests/game/game_harness.h"
+#include "tests/support/reference_four.h"
 
 namespace {
 
@@ -53,23 +54,6 @@ Phase phase_on_screen(std::string* line = nullptr) {
     if (text == "Je hebt gewonnen !" || text.rfind("Ik heb gewonnen !", 0) == 0 || text.rfind("Geen winnaar", 0) == 0)
         return Phase::result;
     return Phase::unknown;
-}
-
-// Tells whether `who` has four discs in a line on the cells 1..42; the test's own reading.
-bool four_in_a_row(const int32_t* cells, int32_t who) {
-    const int32_t steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}}; // (column, row) steps
-    for (int32_t row = 0; row < 6; ++row)
-        for (int32_t column = 1; column <= 7; ++column)
-            for (const auto& s : steps) {
-                int32_t run = 0;
-                for (int32_t i = 0; i < 4; ++i) {
-                    int32_t c = column + i * s[0], r = row + i * s[1];
-                    if (c < 1 || c > 7 || r < 0 || r > 5 || cells[7 * r + c] != who) break;
-                    ++run;
-                }
-                if (run == 4) return true;
-            }
-    return false;
 }
 
 // Returns the discs the board holds, in the layout of discs_on_screen(): the side that began
@@ -210,7 +194,7 @@ int32_t Soak::player_column() {
                 while (cell <= CELL_COUNT && game.board.cells[cell] != EMPTY) cell += 7;
                 if (cell > CELL_COUNT) continue;
                 game.board.cells[cell] = who;
-                const bool wins = four_in_a_row(game.board.cells, who);
+                const bool wins = reference_four(game.board.cells, who);
                 game.board.cells[cell] = EMPTY;
                 if (wins) return column;
             }
@@ -284,8 +268,8 @@ void Soak::infer_first_mover(Phase phase) {
 void Soak::check_turn_position() {
     ASSERT_TRUE(board_is_consistent());
     ASSERT_LT(game.move_count, CELL_COUNT);
-    ASSERT_FALSE(four_in_a_row(game.board.cells, HUMAN)) << "a four went unnoticed";
-    ASSERT_FALSE(four_in_a_row(game.board.cells, COMPUTER)) << "a four went unnoticed";
+    ASSERT_FALSE(reference_four(game.board.cells, HUMAN)) << "a four went unnoticed";
+    ASSERT_FALSE(reference_four(game.board.cells, COMPUTER)) << "a four went unnoticed";
     ASSERT_EQ(discs_on_screen(), discs_on_board(first_mover));
 }
 
@@ -365,8 +349,8 @@ void Soak::check_result() {
     ASSERT_EQ(phase_on_screen(&line), Phase::result);
     ASSERT_TRUE(board_is_consistent());
     ASSERT_EQ(discs_on_screen(), discs_on_board(first_mover));
-    const bool human_four = four_in_a_row(game.board.cells, HUMAN);
-    const bool computer_four = four_in_a_row(game.board.cells, COMPUTER);
+    const bool human_four = reference_four(game.board.cells, HUMAN);
+    const bool computer_four = reference_four(game.board.cells, COMPUTER);
     const int32_t last_mover = (game.move_count % 2 == 1) == (first_mover == HUMAN) ? HUMAN : COMPUTER;
     const std::string tones = tones_heard();
     auto ends_with = [&](const std::string& cue) {
