@@ -1,8 +1,9 @@
 # Viertal -- the two set-up commands of the README, and the other everyday tasks.
 #   make run      installs missing Debian packages, builds, starts the game
-#   make test     installs missing Debian packages, builds, runs every test: unit, headless games,
-#                 the real window under Xvfb, the Debian package, sanitizer builds, fuzzing for
-#                 30 s a target, and the format and static checks
+#   make test     installs missing Debian packages, builds, runs every test: the format and static
+#                 checks, the unit tests under AddressSanitizer and ThreadSanitizer, then every CTest
+#                 test (unit, fuzz seeds, the real window under Xvfb, the Debian package)
+#   make check    builds and runs the unit tests only: the edit-compile loop
 #   make bench    builds and runs the benchmarks, prints one table
 #   make fuzz     fuzzes every target for FUZZ_SECONDS (default 600)
 #   make package  builds the Debian package build/viertal_<version>_<arch>.deb
@@ -12,7 +13,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test test-main test-sanitizers test-fuzz check bench fuzz package format clean
+.PHONY: all deps build run test check bench fuzz package format clean
 
 all: build
 
@@ -29,11 +30,12 @@ run: build
 test: build
 	@scripts/check-sources
 	scripts/test-sanitizers
-	scripts/fuzz 30
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 check: deps
-	@scripts/check-sources
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target unit_tests fuzz_replay_bmp fuzz_replay_text
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
 
 bench: build
 	scripts/bench $(BUILD)

@@ -7,8 +7,8 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "game-e2e"))
-import game_e2e as e2e  # noqa: E402  (the window helpers of the end-to-end tests)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "window"))
+from driver import Display, Program  # noqa: E402  (the real-window tests' driver)
 
 RUNS = int(os.environ.get("GAME_BENCH_RUNS", "10"))
 SECONDS = float(os.environ.get("GAME_BENCH_SECONDS", "20"))
@@ -63,20 +63,23 @@ def main():
               " window, picture, banner, board and presentation: median %.1f ms"
               % (statistics.median(before_game), statistics.median([t - b for t, b in runs])))
 
-        game = e2e.Game(viertal, temp)
+        display = Display()
+        game = Program(display, viertal, temp=temp)
         try:
-            game.wait_start_question()
-            e2e.xdo("mousemove", "--window", game.window, 600, 20)  # the pointer rests over the window
+            game.find_window()
+            game.wait_screen("the start question", lambda s: s.colours(3, 31) == {0xFFFF00})
+            display.xdo("mousemove", "--window", game.window, 600, 20)  # the pointer rests over the window
             results = [("start question", idle_percent(game))]
             game.keys("j")
             results.append(("human's turn", idle_percent(game)))
-            e2e.xdo("type", "--delay", "40", e2e.HUMAN_WINS)
-            game.wait_discs(e2e.WON_DISCS, "the won game", timeout=15)
+            display.xdo("type", "--delay", "40", "22435")  # the human wins with the 9th disc
+            game.wait_screen("the won game", lambda s: s.colours(3, 14) == {0xFFFFFF}, 15)
             results.append(("result", idle_percent(game)))
             game.keys("Escape")
             game.exit_code()
         finally:
-            game.kill()
+            game.close()
+            display.close()
         for wait, percent in results:
             print("idle CPU at the %-15s over %g s: %.2f %% of one core; target < 1 %%" % (wait, SECONDS, percent))
 

@@ -1,0 +1,294 @@
+// data_test.cpp -- the data table's read position and numbers, the picture text's decoder, and
+// the picture file: its name, and its extraction into real scratch directories set up in every
+// way a hostile or broken "temp" can be.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "data/data_table.h"
+#include "data/picture.h"
+#include "screen/screen.h"
+#include "support.h"
+#include "tools/picture/picture_maker.h"
+
+namespace {
+
+TEST(DataTable, OneReadPositionRunsThroughTheListsToAnEndThatStays) {
+    set_read_position(ReadPosition::directions);
+    for (int32_t d : {12, -1, -14, -13, 12, 1, 14}) EXPECT_EQ(read_int(), d);
+    EXPECT_EQ(read_text(), banner_items[0]) << "reading on enters the banner";
+    set_read_position(ReadPosition::banner);
+    for (int32_t i = 0; i < BANNER_ITEM_COUNT; ++i) read_int();
+    EXPECT_EQ(read_text(), std::string(picture_items[0]));
+    set_read_position(ReadPosition::picture);
+    for (int32_t i = 1; i < picture_item_count; ++i) read_text();
+    EXPECT_EQ(read_text(), "EndeFini");
+    EXPECT_EQ(read_text(), "");
+    EXPECT_EQ(read_int(), 0);
+    EXPECT_EQ(data_read_index(), data_item_count());
+    EXPECT_EQ(data_item_count(), DIRECTION_ITEM_COUNT + BANNER_ITEM_COUNT + picture_item_count);
+}
+
+TEST(DataTable, NumbersAreSpacesAMinusAndDigitsSaturated) {
+    const std::pair<std::string, int32_t> cases[] = {{"7991912", 7991912},
+                                                     {"   -13", -13},
+                                                     {"12abc", 12},
+                                                     {"4 5", 4},
+                                                     {"", 0},
+                                                     {"BM8 10 0E", 0},
+                                                     {"-", 0},
+                                                     {"--5", 0},
+                                                     {"+5", 0},
+                                                     {"\t5", 0},
+                                                     {"- 5", 0},
+                                                     {"2147483647", INT32_MAX},
+                                                     {"2147483648", INT32_MAX},
+                                                     {"-2147483648", INT32_MIN},
+                                                     {"-2147483649", INT32_MIN},
+                                                     {std::string(5000, '9'), INT32_MAX},
+                                                     {"-" + std::string(5000, '9'), INT32_MIN},
+                                                     {std::string(300, '0') + "42", 42}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(parse_int(text.c_str()), value) << text.substr(0, 20);
+}
+
+std::string decode(std::vector<const char*> items) {
+    items.push_back("EndeFini");
+    return decode_picture_to_string(items.data(), static_cast<int32_t>(items.size()));
+}
+
+TEST(PictureText, TokensDecodeAsTheyAreWritten) {
+    using S = std::string;
+    const std::pair<std::vector<const char*>, S> cases[] = {{{"BM8 10 0E"}, S("BM8\x10\x0E")},
+                                                            {{" -9 1F +9 &"}, S(9, '\x1F') + S(9, '&')},
+                                                            {{"&-"}, "&-"},
+                                                            {{"a+5 41"}, "a+5A"},
+                                                            {{" 0e ff"}, "\x0E\xFF"},
+                                                            {{" 7G"}, "\x07"},
+                                                            {{" G7"}, S(1, '\0')},
+                                                            {{" -3 A!"}, S(3, '\x0A')},
+                                                            {{" +12 \xC8"}, S(12, '\xC8')},
+                                                            {{" +3 -"}, "---"},
+                                                            {{"\x80\xFE"}, "\x80\xFE"},
+                                                            {{" -1389 41"}, S(1389, 'A')},
+                                                            {{"A -0 41B"}, "AB"},
+                                                            {{"A +0 xB"}, "AB"},
+                                                            {{"A --5 41B"}, "AB"},
+                                                            {{"A -x 41B"}, "AB"},
+                                                            {{" -3x 41"}, "AAA"},
+                                                            {{" -3", "B"}, S(3, '\0') + "B"},
+                                                            {{" +3 ", "B"}, "B"},
+                                                            {{"A ", "B"}, S("A\0B", 3)},
+                                                            {{"AB", "CDEndeFini", "XY"}, "ABCD"},
+                                                            {{"EndeFiniX", "Y"}, "EndeFiniXY"},
+                                                            {{" 41EndeFini", "XY"}, "A"}};
+    for (const auto& [items, bytes] : cases) EXPECT_EQ(decode(items), bytes) << items[0];
+    EXPECT_EQ(decode({" -200000 20"}).size(), 200000u);
+    const char* huge[] = {" -99999999999999999999 41", "EndeFini"};
+    EXPECT_EQ(decode_picture_to_string(huge, 2, 5000), std::string(5000, 'A'));
+    const char* unended[] = {"AB", "C"};
+    EXPECT_EQ(decode_picture_to_string(unended, 2), "ABC");
+}
+
+const std::string& the_picture() {
+    static const std::string bytes = [] {
+        const std::vector<uint8_t> bmp = make_picture_bmp();
+        return std::string(bmp.begin(), bmp.end());
+    }();
+    return bytes;
+}
+
+TEST(PictureText, DecodesToTheGeneratedPicture) {
+    EXPECT_EQ(decode_picture_to_string(picture_items, picture_item_count), the_picture());
+    EXPECT_EQ(the_picture().size(), 921656u);
+}
+
+TEST(PictureFile, NameFollowsTempThenTEMPThenTMPDIR) {
+    const std::string tmpdir = std::filesystem::temp_directory_path();
+    for (const char* name : {"temp", "TEMP", "TMPDIR"}) unsetenv(name);
+    set_picture_fallback_directory("/nowhere");
+    EXPECT_EQ(picture_file_name(), "/nowhere/ZAQT.bmp");
+    const std::pair<const char*, const char*> steps[] = {
+        {"TMPDIR=/c", "/c/ZAQT.bmp"}, {"TEMP=/b", "/b/ZAQT.bmp"}, {"temp=/a/", "/a//ZAQT.bmp"},
+        {"temp=", "/b/ZAQT.bmp"},     {"TEMP=", "/c/ZAQT.bmp"},   {"TMPDIR=", "/nowhere/ZAQT.bmp"}};
+    for (const auto& [assignment, name] : steps) {
+        const std::string text = assignment;
+        setenv(text.substr(0, text.find('=')).c_str(), text.substr(text.find('=') + 1).c_str(), 1);
+        EXPECT_EQ(picture_file_name(), name) << assignment;
+    }
+    set_picture_fallback_directory("");
+    EXPECT_EQ(picture_file_name(), "/tmp/ZAQT.bmp");
+    setenv("TMPDIR", tmpdir.c_str(), 1);
+}
+
+// Runs the start-up's picture steps in a child (so a crash, a hang or a signal shows as its
+// status) and returns what it printed, or why it failed.
+std::string start_up_in_child(const std::function<void()>& before = [] {}) {
+    int out[2];
+    if (pipe(out) != 0) return "pipe failed";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        alarm(10);
+        before();
+        if (!picture_file_exists()) extract_picture();
+        show_picture();
+        struct sigaction now {};
+        sigaction(SIGXFSZ, nullptr, &now);
+        _exit(now.sa_handler == SIG_DFL ? 0 : 3);
+    }
+    close(out[1]);
+    std::string printed;
+    char buffer[256];
+    for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, got);
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? printed : "status " + std::to_string(status) + printed;
+}
+
+// Everything under a directory: name, kind and, for files, size and content of the picture.
+std::string listing(const std::string& root) {
+    std::vector<std::string> lines;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = entry.path().string().substr(root.size() + 1);
+        if (entry.is_symlink())
+            lines.push_back(path + " -> " + std::filesystem::read_symlink(entry.path()).filename().string());
+        else if (entry.is_directory())
+            lines.push_back(path + "/");
+        else if (entry.is_fifo())
+            lines.push_back(path + " (pipe)");
+        else {
+            const std::string content = read_file(entry.path());
+            lines.push_back(path + (content == the_picture() ? " (picture)" : " '" + content + "'"));
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : ", ") + line;
+    return text;
+}
+
+// "temp" set up in each way, then the start-up: what is left under the scratch directory.
+TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
+    struct Case {
+        const char* temp; // below the scratch directory; "" leaves "temp" unset
+        std::function<void(const std::string&)> set_up;
+        std::function<void()> in_child;
+        const char* left;
+    };
+    auto nothing = [](const std::string&) {};
+    auto file = [](const char* name, const char* content) {
+        return [=](const std::string& s) { write_file(s + "/" + name, content); };
+    };
+    auto link_to_victim = [](const std::string& s) {
+        write_file(s + "/victim", "keep");
+        symlink((s + "/victim").c_str(), (s + "/ZAQT.bmp").c_str());
+    };
+    const Case cases[] = {
+        {"/t", [](const std::string& s) { mkdir((s + "/t").c_str(), 0755); }, [] {}, "t/, t/ZAQT.bmp (picture)"},
+        {"/", nothing, [] {}, "ZAQT.bmp (picture)"},
+        {"", nothing, [] {}, "ZAQT.bmp (picture)"},
+        {"", file("ZAQT.bmp", "old"), [] {}, "ZAQT.bmp 'old'"},
+        {"/missing", nothing, [] {}, ""},
+        {"/f/below", file("f", "x"), [] {}, "f 'x'"},
+        {"", [](const std::string& s) { mkdir((s + "/ZAQT.bmp").c_str(), 0755); }, [] {}, "ZAQT.bmp/"},
+        {"", [](const std::string& s) { mkfifo((s + "/ZAQT.bmp").c_str(), 0644); }, [] {}, "ZAQT.bmp (pipe)"},
+        {"", [](const std::string& s) { symlink((s + "/gone").c_str(), (s + "/ZAQT.bmp").c_str()); }, [] {},
+         "ZAQT.bmp (picture)"},
+        {"", link_to_victim, [] {}, "ZAQT.bmp -> victim, victim 'keep'"},
+        {"", link_to_victim, [] { extract_picture(); }, "ZAQT.bmp (picture), victim 'keep'"},
+        {"", nothing,
+         [] {
+             struct rlimit limit {
+                 100000, 100000
+             };
+             setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         ""},
+    };
+    const std::string tmpdir = std::filesystem::temp_directory_path();
+    for (const Case& c : cases) {
+        Scratch scratch;
+        SCOPED_TRACE(std::string("temp=") + c.temp + ", expecting: " + c.left);
+        unsetenv("TEMP");
+        unsetenv("TMPDIR");
+        set_picture_fallback_directory(scratch.path);
+        if (*c.temp)
+            setenv("temp", (scratch.path + c.temp).c_str(), 1);
+        else
+            unsetenv("temp");
+        c.set_up(scratch.path);
+        EXPECT_EQ(start_up_in_child(c.in_child), "");
+        EXPECT_EQ(listing(scratch.path), c.left);
+        setenv("TMPDIR", tmpdir.c_str(), 1);
+    }
+}
+
+TEST(PictureFile, ASecondStartLeavesItAlone) {
+    Scratch scratch;
+    setenv("temp", scratch.path.c_str(), 1);
+    EXPECT_FALSE(picture_file_exists());
+    EXPECT_EQ(last_error(), 1);
+    extract_picture();
+    EXPECT_EQ(data_read_index(), data_item_count()) << "the read position is left after the end marker";
+    struct stat first {
+    }, second{};
+    stat(scratch.file("ZAQT.bmp").c_str(), &first);
+    usleep(20000);
+    EXPECT_EQ(start_up_in_child(), "");
+    stat(scratch.file("ZAQT.bmp").c_str(), &second);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
+    EXPECT_TRUE(picture_file_exists());
+    EXPECT_EQ(last_error(), 0);
+}
+
+// Programs starting together, and a reader beside a writer: never a partial picture.
+TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
+    Scratch scratch;
+    setenv("temp", scratch.path.c_str(), 1);
+    const std::string picture = scratch.file("ZAQT.bmp");
+    for (int32_t round = 0; round < 5; ++round) {
+        unlink(picture.c_str());
+        int gate[2];
+        ASSERT_EQ(pipe(gate), 0);
+        pid_t children[3];
+        for (pid_t& child : children)
+            if ((child = fork()) == 0) {
+                close(gate[1]);
+                char c;
+                (void)!read(gate[0], &c, 1); // returns when the gate closes: all go at once
+                _exit(start_up_in_child().empty() ? 0 : 1);
+            }
+        close(gate[0]);
+        close(gate[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        EXPECT_EQ(listing(scratch.path), "ZAQT.bmp (picture)");
+    }
+    const pid_t writer = fork();
+    if (writer == 0) {
+        for (int32_t round = 0; round < 40; ++round) extract_picture();
+        _exit(0);
+    }
+    int32_t partial = 0, whole = 0, status = 0;
+    while (waitpid(writer, &status, WNOHANG) == 0) {
+        struct stat st {};
+        if (stat(picture.c_str(), &st) == 0) ++(st.st_size == 921656 ? whole : partial);
+    }
+    EXPECT_EQ(partial, 0);
+    EXPECT_GT(whole, 0);
+}
+
+} // namespace

@@ -1,0 +1,194 @@
+// game_test.cpp -- whole games on the headless backend, each a line of input, checked against a
+// transcript of what the player saw and heard after every step (tests/golden/games.golden).
+#include <unistd.h>
+
+#include <sstream>
+#include <vector>
+
+#include "data/picture.h"
+#include "game/driver.h"
+#include "rules/game_state.h"
+#include "screen/headless.h"
+#include "screen/screen.h"
+#include "support.h"
+
+namespace {
+
+// A scenario is one line of steps, each played and then let settle until the game waits again:
+//   seed=N       (first) fix the random generator after start-up: the computer's openings
+//   pic          (first) give "temp" a directory, so the picture is written and shown
+//   rm           delete the picture file
+//   3 j22435     type these keys, all at once (typed ahead: the game reads them in turn; the
+//                queue keeps 15)
+//   2+100:6      type "2" now and "6" 100 ms later on the virtual clock (during a disc pause)
+//   <N>          the key code N (27 Escape, 13 Enter, 32 Space); <close> the close request,
+//                <up> an arrow key; may stand inside a run of keys: 3<close>
+//   @X,Y         a click: press the left button at frame pixel (X, Y), let the game see it, release
+//   v@X,Y ^      press and hold at (X, Y); release        m@X,Y   move there without a button
+const char* const SCENARIOS[] = {
+    "<27>",
+    "pic <close>",
+    "pic <32> j22435 rm x <27>",
+    "j 3 <27>",
+    "J <27>",
+    "n <27>",
+    "N <up> 4 <27>",
+    "4 <27>",
+    "<up> <27>",
+    "<13> <close>",
+    "m@246,37 n <27>",
+    "@238,30 <27>",
+    "@255,44 <27>",
+    "@237,37 <27>",
+    "@256,37 <27>",
+    "@246,29 <27>",
+    "@246,45 <27>",
+    "@300,300 <27>",
+    "v@246,37 m@300,300 ^ @300,300 <27>",
+    "seed=1 n 1 <27>",
+    "seed=7 n 1 <27>",
+    "seed=3 n 1 <27>",
+    "seed=5 n 1 <27>",
+    "j 9 8 0 j a <up> @156,300 @489,200 @105,424 @540,424 @10,10 2 <27>",
+    "j @106,5 @155,470 @539,40 @131,50 <27>",
+    "j 2664715224314 5 5 @387,300 24763173 <27>",
+    "<32> <32> <32> <32> <32> j 3 <27>",
+    "<32> j 3 @20,20 j 3 <27>",
+    "j3333 <27>",
+    "j 2+100:6 <27>",
+    "j 3+200:<close>",
+    "j22435 x j2377 @300,300 j2664715224314 24763173 <13> <27>",
+    "j266471522431 466743172 <close>",
+    "j2243 v@387,300 m@100,300 ^ n <27>",
+    "seed=7 n121 <27>",
+    "j22435 v@300,300 ^ <27>",
+    "j22435 <close>",
+    "j3<close>",
+    "j 3 <close>",
+};
+
+// Text row 3 from column 14 (the message line) and from column 59 (the computer's notice).
+// Unreadable cells (text over the picture) show as "?".
+std::string messages() {
+    std::string text = headless_text_at(3, 14, 27) + "|" + headless_text_at(3, 59, 10);
+    for (char& c : text)
+        if (c < ' ' || c > '~') c = '?';
+    return text;
+}
+
+// The discs as the holes show them, top row first: R red, Y yellow, . none.
+std::string discs() {
+    std::string text;
+    for (int32_t row = 5; row >= 0; --row) {
+        for (int32_t column = 1; column <= 7; ++column) {
+            const uint32_t colour = headless_rgb(64 * column + 67, 424 - 64 * row);
+            text += colour == 0xFF4400 ? 'R' : colour == 0xFFFF00 ? 'Y' : '.';
+        }
+        if (row > 0) text += '/';
+    }
+    return text;
+}
+
+std::string tones() {
+    std::string text;
+    for (const HeadlessTone& t : headless_tones())
+        text += " " + std::to_string(t.frequency) + "/" + std::to_string(t.duration);
+    headless_clear_tones();
+    return text;
+}
+
+double seed = 0;
+void seeded_program() {
+    start_up();
+    seed_random(seed, 0);
+    play_games();
+}
+
+// The key codes of plain characters and <...> names.
+std::vector<int32_t> key_codes(const std::string& keys) {
+    std::vector<int32_t> codes;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] != '<') {
+            codes.push_back(static_cast<unsigned char>(keys[i]));
+            continue;
+        }
+        const size_t end = keys.find('>', i);
+        const std::string name = keys.substr(i + 1, end - i - 1);
+        codes.push_back(name == "close" ? CLOSE_KEY : name == "up" ? 0x48FF : std::stoi(name));
+        i = end;
+    }
+    return codes;
+}
+
+void play_step(const std::string& step, const std::string& picture) {
+    int32_t x = 0, y = 0;
+    if (step == "rm") {
+        unlink(picture.c_str());
+    } else if (step == "^") {
+        headless_mouse(screen.mouse_x, screen.mouse_y, 0);
+    } else if (std::sscanf(step.c_str(), "m@%d,%d", &x, &y) == 2) {
+        headless_mouse(x, y, 0);
+    } else if (std::sscanf(step.c_str(), "v@%d,%d", &x, &y) == 2) {
+        headless_mouse(x, y, 1);
+    } else if (std::sscanf(step.c_str(), "@%d,%d", &x, &y) == 2) {
+        headless_mouse(x, y, 1);
+        ASSERT_EQ(headless_wait_idle(), HeadlessStatus::waiting) << step;
+        headless_mouse(x, y, 0);
+    } else if (const size_t later = step.find('+'); later != std::string::npos && later > 0) {
+        const size_t colon = step.find(':', later);
+        const double at = headless_now_ms() + std::stod(step.substr(later + 1, colon - later - 1));
+        for (int32_t code : key_codes(step.substr(0, later))) headless_key(code);
+        for (int32_t code : key_codes(step.substr(colon + 1))) headless_key_at(at, code);
+    } else {
+        for (int32_t code : key_codes(step)) headless_key(code);
+    }
+}
+
+// Plays one scenario from a fresh start and returns its transcript.
+std::string play(const std::string& scenario) {
+    Scratch scratch;
+    std::istringstream steps(scenario);
+    std::string step;
+    std::vector<std::string> all;
+    while (steps >> step) all.push_back(step);
+    size_t first = 0;
+    seed = 0;
+    std::string temp = scratch.file("absent");
+    for (; first < all.size(); ++first) {
+        if (all[first].rfind("seed=", 0) == 0)
+            seed = std::stod(all[first].substr(5));
+        else if (all[first] == "pic")
+            temp = scratch.path;
+        else
+            break;
+    }
+    setenv("temp", temp.c_str(), 1);
+    set_picture_fallback_directory(scratch.path);
+    headless_start();
+    game = GameState{};
+    headless_run(seed != 0 ? seeded_program : program_main);
+    std::string out = "== " + scenario + "\n";
+    HeadlessStatus status = headless_wait_idle();
+    for (size_t i = first; i <= all.size(); ++i) {
+        out += (i == first ? std::string("start") : all[i - 1]) + " | ";
+        if (status == HeadlessStatus::ended) {
+            out += "ended " + std::to_string(headless_exit_code()) + "\n";
+            break;
+        }
+        out += messages() + " | " + discs() + " |" + tones() + " | " + std::to_string(int64_t(headless_now_ms())) +
+               " ms | " + frame_hash() + "\n";
+        if (i == all.size()) break;
+        play_step(all[i], temp + "/ZAQT.bmp");
+        status = headless_wait_idle();
+    }
+    headless_finish();
+    return out;
+}
+
+} // namespace
+
+TEST(Games, PlayAsTheirTranscriptsSay) {
+    std::string transcript;
+    for (const char* scenario : SCENARIOS) transcript += play(scenario);
+    expect_golden("games.golden", transcript);
+}

@@ -1,0 +1,218 @@
+// rules_test.cpp -- the board, the four-in-a-row test against a small reference, and the
+// computer's scores and choices for a list of positions in every style (tests/golden/scores.golden).
+#include <atomic>
+#include <cmath>
+#include <new>
+#include <random>
+
+#include "data/data_table.h"
+#include "rules/board.h"
+#include "rules/evaluate.h"
+#include "rules/win.h"
+#include "screen/screen.h"
+#include "support.h"
+
+// Every operator new of the test program is counted, to show that the rules never allocate.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace {
+std::atomic<long> allocations{0};
+}
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+// A fresh game as the driver sets it up.
+void new_game(int32_t tactic = 0) {
+    game.tactic = tactic;
+    load_tactic_weights();
+    reset_board();
+    game.move_count = 0;
+    game.win_found = 0;
+    for (int32_t column = 1; column <= COLUMN_COUNT; ++column) game.drop_row[column] = START_DROP_ROW;
+}
+
+// Drops a disc as the driver does: counted, the column's drop row lowered.
+bool play(int32_t column, int32_t code) {
+    if (!drop_cell(column, code)) return false;
+    game.drop_row[column] -= DROP_ROW_STEP;
+    ++game.move_count;
+    return true;
+}
+
+// The reference: does `code` hold four in a line, counted by rows and columns on the plain cells?
+bool reference_four(int32_t code) {
+    const int32_t steps[4][2] = {{0, 1}, {1, 0}, {1, 1}, {1, -1}};
+    for (int32_t row = 0; row < 6; ++row)
+        for (int32_t column = 1; column <= 7; ++column)
+            for (const auto& s : steps) {
+                int32_t k = 0;
+                for (int32_t r = row, c = column;
+                     k < 4 && r >= 0 && r < 6 && c >= 1 && c <= 7 && game.board.cells[7 * r + c] == code;
+                     ++k, r += s[0], c += s[1]) {
+                }
+                if (k == 4) return true;
+            }
+    return false;
+}
+
+bool has_four_of(int32_t code) {
+    game.test_player = code;
+    game.win_found = 0;
+    has_four();
+    return game.win_found == 1;
+}
+
+// Plays random moves until `discs` are down, or a four ends the game: a position of a real game.
+std::string random_game(std::mt19937& rng, int32_t discs) {
+    new_game();
+    std::string moves;
+    for (int32_t code = HUMAN; game.move_count < discs && !reference_four(-code); code = -code) {
+        int32_t column = 0;
+        do column = static_cast<int32_t>(rng() % 7) + 1;
+        while (!play(column, code));
+        moves += static_cast<char>('0' + column);
+    }
+    return moves;
+}
+
+TEST(Rules, HasFourAgreesWithTheReferenceOnRandomGames) {
+    std::mt19937 rng(5);
+    int32_t fours = 0;
+    for (int32_t g = 0; g < 3000; ++g) {
+        const std::string moves = random_game(rng, static_cast<int32_t>(rng() % 43));
+        set_read_position(ReadPosition::banner);
+        for (int32_t code : {HUMAN, COMPUTER}) {
+            ASSERT_EQ(has_four_of(code), reference_four(code)) << moves << " player " << code;
+            fours += reference_four(code);
+        }
+        ASSERT_EQ(data_read_index(), 4) << "has_four reads the four directions";
+        ASSERT_TRUE(board_is_consistent()) << moves;
+    }
+    EXPECT_GT(fours, 500);
+    game.win_found = 1;
+    game.test_player = HUMAN;
+    reset_board();
+    has_four();
+    EXPECT_EQ(game.win_found, 1) << "a found win is never cleared";
+}
+
+TEST(Rules, ColumnsFillFromTheBottomAndRefuseASeventhDisc) {
+    new_game();
+    for (int32_t row = 0; row < 6; ++row) {
+        EXPECT_EQ(lowest_empty_cell(3), 7 * row + 3);
+        EXPECT_TRUE(play(3, row % 2 ? HUMAN : COMPUTER));
+    }
+    EXPECT_EQ(lowest_empty_cell(3), 0);
+    EXPECT_FALSE(drop_cell(3, HUMAN));
+    EXPECT_FALSE(drop_cell(0, HUMAN));
+    EXPECT_FALSE(drop_cell(8, HUMAN));
+    EXPECT_EQ(lowest_empty_cell(8), 0);
+    copy_to_padded();
+    for (int32_t cell = 1; cell <= CELL_COUNT; ++cell)
+        EXPECT_EQ(game.board.padded[pad_index(cell)], game.board.cells[cell]);
+    EXPECT_TRUE(board_is_consistent());
+    // Each kind of corruption is seen.
+    for (int32_t kind = 0; kind < 5; ++kind) {
+        new_game();
+        for (char c : std::string("4431")) play(c - '0', HUMAN);
+        if (kind == 0) game.board.padded[55] = HUMAN;                      // a border slot
+        if (kind == 1) game.board.cells[5] = 2;                            // no cell code
+        if (kind == 2) game.board.cells[20] = COMPUTER, ++game.move_count; // floating
+        if (kind == 3) ++game.move_count;
+        if (kind == 4) game.drop_row[4] = 27;
+        EXPECT_FALSE(board_is_consistent()) << "corruption " << kind;
+    }
+}
+
+TEST(Rules, OpeningColumnIsTwoToFiveFromTheRandomNumber) {
+    for (int32_t k = 0; k < 1000; ++k) EXPECT_EQ(opening_column(k / 1000.0), 2 + k * 4 / 1000) << k;
+    EXPECT_EQ(opening_column(std::nextafter(0.25, 0.0)), 2);
+    EXPECT_EQ(opening_column(std::nextafter(1.0, 0.0)), 5);
+    for (double odd : {std::nan(""), -1.0, 1.0, 1e300}) EXPECT_GE(opening_column(odd), 2) << odd;
+    for (double odd : {std::nan(""), -1.0, 1.0, 1e300}) EXPECT_LE(opening_column(odd), 5) << odd;
+    for (int32_t seed = 1; seed <= 50; ++seed) {
+        seed_random(seed, 0);
+        const double r = random_number();
+        seed_random(seed, 0);
+        new_game();
+        EXPECT_EQ(choose_computer_column(), opening_column(r)) << "seed " << seed;
+    }
+}
+
+// The scores and choice of every style for the worked positions (cells of human, then computer)
+// and for random positions of real games (move strings).
+TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
+    const std::pair<std::vector<int32_t>, std::vector<int32_t>> worked[] = {{{1, 8, 15}, {4, 5}},
+                                                                            {{9, 10, 11}, {2, 3, 4}},
+                                                                            {{1, 8}, {2, 9}},
+                                                                            {{}, {2, 3}},
+                                                                            {{}, {5, 6}},
+                                                                            {{}, {1, 8}},
+                                                                            {{}, {3, 4}},
+                                                                            {{9, 10, 17}, {2, 3}},
+                                                                            {{5, 6, 7}, {12, 13, 14}}};
+    std::string out;
+    for (int32_t tactic = 0; tactic <= 4; ++tactic) {
+        auto line = [&](const std::string& what) {
+            score_columns();
+            out += what + " style " + std::to_string(tactic) + ":";
+            for (int32_t c = 1; c <= 7; ++c) out += " " + std::to_string(game.column_scores[c]);
+            out += " -> " + std::to_string(choose_computer_column()) + "\n";
+        };
+        for (const auto& [human, computer] : worked) {
+            new_game(tactic);
+            std::string what = "cells";
+            for (int32_t cell : human)
+                game.board.cells[cell] = HUMAN, ++game.move_count, what += " h" + std::to_string(cell);
+            for (int32_t cell : computer)
+                game.board.cells[cell] = COMPUTER, ++game.move_count, what += " c" + std::to_string(cell);
+            line(what);
+        }
+        std::mt19937 rng(11);
+        for (int32_t g = 0; g < 30; ++g) {
+            const std::string moves = random_game(rng, 1 + g * 41 / 30);
+            game.tactic = tactic;
+            load_tactic_weights();
+            if (game.move_count < 42 && !reference_four(HUMAN) && !reference_four(COMPUTER)) line("moves " + moves);
+        }
+        new_game(tactic);
+        for (char c : std::string("111111222222333333444444555555666666777777"))
+            play(c - '0', c % 2 ? HUMAN : COMPUTER);
+        score_columns();
+        for (int32_t c = 1; c <= 7; ++c) EXPECT_EQ(game.column_scores[c], FULL_COLUMN_SCORE);
+    }
+    expect_golden("scores.golden", out);
+}
+
+TEST(Rules, WholeGamesOfEveryStyleAllocateNothing) {
+    std::mt19937 rng(99);
+    seed_random(3, 0);
+    const long before = allocations.load();
+    int32_t moves = 0;
+    for (int32_t g = 0; g < 40; ++g) {
+        new_game(g % 4);
+        for (int32_t mover = g % 2 ? COMPUTER : HUMAN; game.move_count < 42; mover = -mover) {
+            while (!play(mover == COMPUTER ? choose_computer_column() : static_cast<int32_t>(rng() % 7) + 1, mover)) {
+            }
+            ++moves;
+            if (has_four_of(mover)) break;
+        }
+    }
+    EXPECT_GT(moves, 400);
+    EXPECT_EQ(allocations.load() - before, 0) << "heap allocations during " << moves << " moves";
+    const std::string* probe = new std::string(40, 'x');
+    delete probe;
+    EXPECT_GT(allocations.load() - before, 0) << "the counter counts";
+}
+
+} // namespace

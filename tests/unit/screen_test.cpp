@@ -1,0 +1,304 @@
+// screen_test.cpp -- the screen facility on the headless backend: drawing, text and BMP files
+// checked against a transcript of what each step changed (tests/golden/screen.golden), and input,
+// pauses, tones and the text helpers by their rules.
+#include <sys/stat.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "screen/headless.h"
+#include "screen/platform.h"
+#include "screen/screen.h"
+#include "support.h"
+
+namespace {
+
+constexpr float TURN = 6.2831859f; // the game's end angle
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float INF = std::numeric_limits<float>::infinity();
+
+struct ScreenFacility : ::testing::Test {
+    void SetUp() override {
+        headless_start();
+        ASSERT_EQ(open_screen(FRAME_WIDTH, FRAME_HEIGHT, 32, 1, 0, 0), 0);
+        set_text_grid(80, 30);
+    }
+    void TearDown() override { headless_finish(); }
+};
+
+// One transcript line: what changed since the previous frame (count, box), the hash, the cursor
+// and the error number.
+struct Recorder {
+    std::vector<uint32_t> before = std::vector<uint32_t>(FRAME_WIDTH * FRAME_HEIGHT);
+    std::string out;
+    Recorder() { std::copy(&screen.frame[0][0], &screen.frame[0][0] + before.size(), before.begin()); }
+    void step(const std::string& what, const std::function<void()>& draw) {
+        draw();
+        int32_t changed = 0, left = FRAME_WIDTH, top = FRAME_HEIGHT, right = -1, bottom = -1;
+        for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
+            for (int32_t x = 0; x < FRAME_WIDTH; ++x)
+                if (screen.frame[y][x] != before[y * FRAME_WIDTH + x]) {
+                    ++changed;
+                    left = std::min(left, x), top = std::min(top, y), right = std::max(right, x),
+                    bottom = std::max(bottom, y);
+                    before[y * FRAME_WIDTH + x] = screen.frame[y][x];
+                }
+        char line[200];
+        std::snprintf(line, sizeof line, "%-44s %6d px (%d,%d)-(%d,%d) %s cursor %d,%d error %d\n", what.c_str(),
+                      changed, left, top, right, bottom, frame_hash().c_str(), cursor_row(), cursor_column(),
+                      last_error());
+        out += line;
+    }
+};
+
+TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
+    Recorder r;
+    for (int32_t radius : {1, 5, 18, 25, 26, 30})
+        for (int32_t fill : {0, -1})
+            r.step("circle r" + std::to_string(radius) + (fill ? " disc" : ""), [=] {
+                draw_circle(100.0f + 70 * radius % 500, 200, float(radius), 0xFF4400 + fill, 0, 0, TURN, fill, 4);
+            });
+    r.step("arc half", [] { draw_circle(320, 240, 20, 0xFFFF00, 0, 0, 3.14159265f, 0, 4); });
+    r.step("arc quarter", [] { draw_circle(320, 300, 20, 0xFFFF00, 0, 1.5707963f, 3.14159265f, 0, 4); });
+    r.step("circles clipped", [] {
+        draw_circle(0, 0, 30, 0x4080FF, 0, 0, TURN, -1, 4);
+        draw_circle(639, 479, 30, 0x4080FF, 0, 0, TURN, 0, 4);
+        draw_circle(635, 240, 30, 0x4080FF, 0, 0, TURN, -1, 4);
+    });
+    r.step("circles unusable", [] {
+        for (float radius : {0.0f, -3.0f, NaN, INF}) draw_circle(300, 300, radius, 0xFFFFFF, 0, 0, TURN, -1, 4);
+        draw_circle(1e30f, -1e30f, 60000.0f, 0xFFFFFF, 0, 0, TURN, 0, 4);
+    });
+    r.step("line down right", [] { draw_line(20, 20, 219, 119, 0xFF0000, 0, 0xFFFF, 0); });
+    r.step("line up left", [] { draw_line(219, 140, 20, 40, 0xFF0000, 0, 0xFFFF, 0); });
+    r.step("box", [] { draw_line(30, 300, 10, 250, 0x00C000, 1, 0xFFFF, 0); });
+    r.step("filled box", [] { draw_line(630, 470, 600, 440, 0x00C000, 2, 0xFFFF, 0); });
+    r.step("filled box corners swapped", [] { draw_line(600, 470, 630, 440, 0x00C0C0, 2, 0xFFFF, 0); });
+    r.step("boxes clipped", [] {
+        draw_line(-5, -5, 2, 3, 0x0000FF, 2, 0xFFFF, 0);
+        draw_line(635, 470, 900, 900, 0x0000FF, 2, 0xFFFF, 0);
+        draw_line(700, 10, 800, 20, 0x0000FF, 2, 0xFFFF, 0);
+    });
+    r.step("huge and odd coordinates", [] {
+        draw_line(-1e30f, NaN, -1, 1e30f, 0xFFFFFF, 2, 0xFFFF, 0);
+        draw_line(-INF, 0, INF, 0, 0x808080, 0, 0xFFFF, 0);
+        draw_line(-10, -10, 9, 9, 0x0000FF, 0, 0xFFFF, 0);
+    });
+    r.step("pixels", [] {
+        set_pixel(7, 9, 0, 4);
+        set_pixel(639, 479, 0xFFFFFF, 4);
+        set_pixel(0, 479, 0x123456, 4);
+        for (float x : {-1.0f, 640.0f, 7.0f}) set_pixel(x, x == 7.0f ? 480.0f : 9.0f, 0xFFFFFF, 4);
+    });
+    r.step("text", [] {
+        locate(2, 3);
+        print_text("Wil je beginnen [", 0);
+        set_color(0xFFFF00, 0, 2);
+        print_text("ja", 0);
+        set_color(0xFFFFFF, 0, 2);
+        print_text("] ?", 1);
+    });
+    r.step("numbers", [] {
+        print_number(4);
+        print_number(-27);
+        print_number(0);
+    });
+    r.step("colour flags", [] {
+        locate(5, 1);
+        set_color(0xFF0000, 0x0000FF, 0);
+        print_text("ab", 0);
+        set_color(0x00FF00, 0, 1);
+        print_text("cd", 0);
+        set_color(0, 0x00FF00, 2);
+        print_text("ef", 0);
+        set_color(0xFFFFFF, 0, 0);
+    });
+    r.step("locate off the grid", [] {
+        locate(0, 5);
+        locate(31, 5);
+        locate(5, 81);
+        locate(5, -1);
+    });
+    r.step("wrap after column 80", [] {
+        locate(7, 75);
+        print_text("abcdefghij", 0);
+    });
+    std::string all;
+    for (int32_t code = 1; code < 256; ++code) all += static_cast<char>(code);
+    r.step("every glyph", [&] {
+        locate(10, 1);
+        print_text(all, 1);
+    });
+    for (int32_t code = 1; code < 255; ++code) { // 255 is blank like the space
+        const int32_t cell = code - 1 + 720;
+        EXPECT_EQ(headless_text_at(10 + cell / 80 - 9, cell % 80 + 1, 1), std::string(1, char(code))) << code;
+    }
+    r.step("scroll past the last row", [] {
+        locate(30, 79);
+        print_text("xyz", 1);
+    });
+    r.step("grid 8x8 refused", [] { set_text_grid(80, 60); });
+    r.step("open 800x600 refused", [] { open_screen(800, 600, 32, 1, 0, 0); });
+    expect_golden("screen.golden", r.out);
+}
+
+// A small BMP: 24 or 32 bits, info header of `info` bytes (12: the old core header), rows stored
+// bottom-up, or top-down for a negative height; pixel (x, y) coloured from x and y.
+std::string bmp(int32_t width, int32_t height, int32_t bits = 24, uint32_t info = 40) {
+    const size_t rows = std::abs(height), stride = (width * bits / 8 + 3) / 4 * 4, offset = 14 + info;
+    std::string b(offset + stride * rows, '\0');
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b[at + i] = char(v >> 8 * i);
+    };
+    b[0] = 'B', b[1] = 'M';
+    put(2, b.size(), 4), put(10, offset, 4), put(14, info, 4);
+    if (info == 12)
+        put(18, width, 2), put(20, height, 2), put(22, 1, 2), put(24, bits, 2);
+    else
+        put(18, width, 4), put(22, height, 4), put(26, 1, 2), put(28, bits, 2);
+    for (size_t i = 0; i < rows; ++i)
+        for (int32_t x = 0; x < width; ++x)
+            put(offset + i * stride + x * bits / 8, x * 7 << 16 | (height < 0 ? i : rows - 1 - i) * 3 << 8 | x, 3);
+    return b;
+}
+
+std::string with(std::string b, size_t at, uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) b[at + i] = char(v >> 8 * i);
+    return b;
+}
+
+TEST_F(ScreenFacility, BmpFilesLoadAsTheirTranscriptSays) {
+    Scratch scratch;
+    mkfifo(scratch.file("pipe.bmp").c_str(), 0600);
+    const std::string good = bmp(4, 4);
+    const std::pair<const char*, std::string> files[] = {
+        {"4x4 24 bits", good},
+        {"3x2 32 bits top-down", bmp(3, -2, 32)},
+        {"3x3 core header", bmp(3, 3, 24, 12)},
+        {"5x1 v5 header", bmp(5, 1, 24, 124)},
+        {"700x500", bmp(700, 500)},
+        {"1x500 cut to the frame", bmp(1, 500)},
+        {"640x480", bmp(640, 480)},
+        {"cut in the pixel rows", bmp(640, 480).substr(0, 54 + 1920 * 100 + 7)},
+        {"cut in the header", good.substr(0, 30)},
+        {"empty", ""},
+        {"not BM", with(good, 0, 'A', 1)},
+        {"header size 20", with(good, 14, 20)},
+        {"header size huge", with(good, 14, 0xFFFFFFF0)},
+        {"planes 2", with(good, 26, 2, 2)},
+        {"width 0", with(good, 18, 0)},
+        {"width negative", with(good, 18, -4)},
+        {"height 0", with(good, 22, 0)},
+        {"8 bits", with(good, 28, 8, 2)},
+        {"run-length", with(good, 30, 1)},
+        {"bit fields", with(good, 30, 3)},
+        {"widest", with(good, 18, 0x7FFFFFFF)},
+        {"tallest", with(good, 22, 0x7FFFFFFF)},
+        {"most negative height", with(good, 22, 0x80000000)},
+        {"offset past the end", with(good, 10, 0xFFFFFFFF)},
+        {"offset into the headers", with(good, 10, 0)},
+    };
+    Recorder r;
+    for (const auto& [name, bytes] : files) {
+        r.step("(frame filled)", [] { draw_line(0, 0, 639, 479, 0xABCDEF, 2, 0xFFFF, 0); });
+        write_file(scratch.file("p.bmp"), bytes);
+        r.step(name, [&] { load_bmp(scratch.file("p.bmp")); });
+    }
+    r.step("missing file", [&] { load_bmp(scratch.file("missing.bmp")); });
+    r.step("a directory", [&] { load_bmp(scratch.path); });
+    r.step("a pipe without writer", [&] { load_bmp(scratch.file("pipe.bmp")); });
+    expect_golden("bmp.golden", r.out);
+}
+
+TEST_F(ScreenFacility, TheKeyQueueKeepsTheLastFifteenAndExtendedKeysWhole) {
+    for (int32_t i = 0; i < 20; ++i) headless_key('a' + i);
+    headless_key(0x48FF);
+    for (int32_t i = 6; i < 20; ++i) EXPECT_EQ(read_key(), std::string(1, char('a' + i)));
+    EXPECT_EQ(read_key(), "\xFFH");
+    EXPECT_EQ(read_key(), "");
+    int32_t x, y, wheel, buttons, confinement;
+    headless_mouse_away();
+    EXPECT_EQ(read_mouse(x, y, wheel, buttons, confinement), 1);
+    EXPECT_EQ(x + y + wheel + buttons, -4);
+    const uint64_t serial = input_serial();
+    headless_mouse(10, 20, 0);
+    EXPECT_EQ(input_serial(), serial + 1) << "the pointer came in";
+    headless_mouse(30, 40, 0);
+    EXPECT_EQ(input_serial(), serial + 1) << "a move alone is no input";
+    headless_mouse(30, 40, 4);
+    EXPECT_EQ(read_mouse(x, y, wheel, buttons, confinement), 0);
+    EXPECT_EQ(std::vector<int32_t>({x, y, buttons}), std::vector<int32_t>({30, 40, 4}));
+    EXPECT_EQ(input_serial(), serial + 2);
+}
+
+TEST_F(ScreenFacility, PausesTonesAndTheClockRunOnVirtualTime) {
+    const double start = headless_now_ms();
+    pause(250);
+    EXPECT_EQ(headless_now_ms() - start, 250);
+    headless_key_at(headless_now_ms() + 120, 'x');
+    const double before = headless_now_ms();
+    pause(1000);
+    EXPECT_EQ(headless_now_ms() - before, 150) << "a key ends a pause at the next 50 ms check";
+    tone(440, 200);
+    ASSERT_EQ(headless_tones().size(), 1u);
+    EXPECT_EQ(headless_tones()[0].frequency, 440);
+    EXPECT_EQ(headless_now_ms() - before, 350);
+    EXPECT_NEAR(timer_seconds() * 1000 - headless_now_ms(), 0, 1e-6);
+}
+
+TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
+    seed_random(42, 0);
+    const double first = random_number(), second = random_number();
+    seed_random(42, 0);
+    EXPECT_EQ(random_number(), first);
+    EXPECT_EQ(random_number(), second);
+    EXPECT_NE(first, second);
+    int32_t seen[4] = {};
+    for (int32_t i = 0; i < 4000; ++i) {
+        const double r = random_number();
+        ASSERT_TRUE(r >= 0 && r < 1) << r;
+        ++seen[static_cast<int32_t>(r * 4)];
+    }
+    for (int32_t count : seen) EXPECT_NEAR(count, 1000, 120);
+    EXPECT_LT(text_compare("", " "), 0);
+    EXPECT_GT(text_compare("\xFF", "a"), 0) << "bytes compare unsigned";
+    EXPECT_LT(text_compare("ab", "abc"), 0);
+    EXPECT_LT(text_compare(std::string("a\0b", 3), std::string("a\0c", 3)), 0);
+    EXPECT_EQ(text_compare("\x1B", "\x1B"), 0);
+    const std::pair<int32_t, int32_t> mids[] = {{0, 2}, {4, 1}, {2, 0}, {2, 99}, {1, 2}, {3, -1}, {1, -2}};
+    std::string got;
+    for (auto [position, count] : mids) got += "[" + text_mid("abc", position, count) + "]";
+    EXPECT_EQ(got, "[][][][bc][ab][c][]");
+    EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT) << "a count below -1";
+    EXPECT_EQ(text_mid(std::string("a\0b", 3), 2, 2), std::string("\0b", 2));
+    std::string codes;
+    for (int32_t position : {-1, 0, 1, 2, 3}) codes += std::to_string(char_code("\xFFk", position)) + " ";
+    EXPECT_EQ(codes, "0 0 255 107 0 ");
+}
+
+// A game loop that polls without a pause must not keep the window thread from the screen lock:
+// from the 16th poll without a real sleep, each leaves the lock free for 50 us.
+TEST_F(ScreenFacility, APollingLoopLeavesTheLockToTheWindowThread) {
+    headless_mouse(100, 100, 1);
+    pause(1); // a real sleep: the count starts afresh
+    int32_t x, y, wheel, buttons = 1, confinement;
+    const auto start = std::chrono::steady_clock::now();
+    for (int32_t i = 0; i < 216; ++i) i % 2 ? read_mouse(x, y, wheel, buttons, confinement) : (read_key(), 0), pause(0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
+    std::thread window([] {
+        for (int32_t i = 0; i < 200; ++i) {
+            std::lock_guard<std::mutex> hold(screen.lock);
+            set_mouse_position_locked(100 + i % 2, 100);
+        }
+        std::lock_guard<std::mutex> hold(screen.lock);
+        set_mouse_button_locked(0, false);
+    });
+    while (buttons >= 1) read_mouse(x, y, wheel, buttons, confinement); // a hang here is the fault
+    window.join();
+    EXPECT_EQ(buttons, 0);
+}
+
+} // namespace

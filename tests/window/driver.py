@@ -1,0 +1,225 @@
+"""driver.py -- the one driver of the real-window tests: a private Xvfb, the program started in a
+scratch HOME, TMPDIR and "temp" with only the environment it needs, its window found by process
+id, keys, held clicks, screenshots, the close request, tones through SDL's disk audio driver,
+stderr and exit code. Nothing is left behind: no process, no file, no X server.
+
+Needs Debian's /usr/bin/python3 with python3-xlib, Xvfb, xdotool and ImageMagick's import.
+"""
+import array
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT = 10.0
+W, H = 640, 480
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def frame_hash(rgb):
+    """FNV-1a over the RGB bytes, as the unit tests hash their frames."""
+    h = 14695981039346656037
+    for byte in rgb:
+        h = ((h ^ byte) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
+    return "%016x" % h
+
+
+class Display:
+    """A private Xvfb (and, with wm, openbox) on a display number of its own choosing."""
+
+    def __init__(self, wm=False, size="1600x1200"):
+        for tool in ("Xvfb", "xdotool", "import") + (("openbox",) if wm else ()):
+            check(shutil.which(tool), "%s is missing (run scripts/install-deps)" % tool)
+        read, write = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", size + "x24", "-nolisten",
+                                        "tcp", "-noreset"], pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as f:
+            self.name = ":" + f.readline().strip()
+        self.env = {"DISPLAY": self.name, "PATH": "/usr/bin:/bin"}
+        self.wm = subprocess.Popen(["openbox"], env=self.env, stderr=subprocess.DEVNULL) if wm else None
+        if wm:
+            time.sleep(0.5)
+        self.xdo("mousemove", 0, 0)  # the pointer starts away from any window
+
+    def run(self, *command, **options):
+        return subprocess.run(list(map(str, command)), env=self.env, timeout=TIMEOUT, **options)
+
+    def xdo(self, *args):
+        self.run("xdotool", *args, check=True)
+
+    def close(self):
+        for process in (self.wm, self.server):
+            if process:
+                process.terminate()
+                process.wait()
+
+
+class Program:
+    """One run of a program in its own scratch tree: home/, tmp/ and temp/ (or `temp`)."""
+
+    def __init__(self, display, path, env=None, temp=None, audio=False, prefix=(), preexec=None):
+        self.display, self.window = display, None
+        self.root = tempfile.mkdtemp(prefix="viertal-window-")
+        os.chmod(self.root, 0o755)
+        for name in ("home", "tmp", "temp"):
+            os.mkdir(self.path(name))
+            os.chmod(self.path(name), 0o777)
+        self.temp = temp or self.path("temp")
+        self.audio = self.path("audio.raw")
+        environment = dict(display.env if display else {"PATH": "/usr/bin:/bin"}, HOME=self.path("home"),
+                           TMPDIR=self.path("tmp"), XDG_RUNTIME_DIR=self.path("tmp"), temp=self.temp,
+                           DBUS_SESSION_BUS_ADDRESS="unix:path=" + self.path("no-bus"),
+                           SDL_AUDIODRIVER="disk" if audio else "dummy", SDL_DISKAUDIOFILE=self.audio)
+        environment.update({k: v.replace("{root}", self.root) if v else v for k, v in (env or {}).items()})
+        self.stderr_file = open(self.path("stderr.txt"), "w+")
+        self.proc = subprocess.Popen(list(prefix) + [path], env={k: v for k, v in environment.items() if v is not None},
+                                     cwd=self.path("tmp"), stdout=subprocess.PIPE, stderr=self.stderr_file, text=True,
+                                     preexec_fn=preexec)
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def stderr(self):
+        self.stderr_file.flush()
+        with open(self.stderr_file.name) as f:
+            return f.read()
+
+    def find_window(self):
+        deadline = time.monotonic() + TIMEOUT
+        while self.window is None:
+            out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", self.proc.pid, "--name", ".",
+                                   capture_output=True, text=True)
+            ids = out.stdout.split()
+            if len(ids) == 1:
+                self.window = int(ids[0])
+            check(self.proc.poll() is None, "the program ended with %s before its window showed; stderr %r"
+                  % (self.proc.returncode, self.stderr()))
+            check(time.monotonic() < deadline, "no window within %g s (found %r)" % (TIMEOUT, ids))
+            time.sleep(0.05)
+        self.display.xdo("windowfocus", "--sync", self.window)
+        return self.window
+
+    def screenshot(self):
+        """The window's pixels as RGB bytes, with its width and height."""
+        out = self.display.run("import", "-window", self.window, "-depth", "8", "ppm:-", capture_output=True)
+        check(out.returncode == 0, "import failed: %r" % out.stderr[-200:])
+        header = out.stdout.split(b"\n", 3)  # "P6", "W H", "255", the pixels
+        width, height = map(int, header[1].split())
+        return width, height, header[3]
+
+    def wait_screen(self, what, test, timeout=TIMEOUT):
+        """Takes screenshots until test(Shot) holds; returns that shot."""
+        deadline = time.monotonic() + timeout
+        while True:
+            shot = Shot(*self.screenshot())
+            if test(shot):
+                return shot
+            check(self.proc.poll() is None, "the program ended (%s) while waiting for %s; stderr %r"
+                  % (self.proc.returncode, what, self.stderr()))
+            if time.monotonic() > deadline:
+                path = os.path.join(tempfile.gettempdir(), "viertal-failed-%d.ppm" % os.getpid())
+                with open(path, "wb") as f:
+                    f.write(b"P6\n%d %d\n255\n" % (shot.width, shot.height) + shot.rgb)
+                raise Failure("the window never showed %s; last screenshot in %s" % (what, path))
+            time.sleep(0.05)
+
+    def keys(self, *names, delay=40):
+        self.display.xdo("key", "--delay", delay, *names)
+
+    def click(self, x, y, button=1, hold=0.08):
+        """Moves to (x, y) in the window and presses and releases as a person does."""
+        self.display.xdo("mousemove", "--window", self.window, x, y)
+        self.display.xdo("mousedown", button)
+        time.sleep(hold)
+        self.display.xdo("mouseup", button)
+        time.sleep(0.05)
+
+    def close_request(self):
+        """Sends WM_DELETE_WINDOW, as a window manager's close button does."""
+        from Xlib import X, display, protocol
+        d = display.Display(self.display.name)
+        w = d.create_resource_object("window", self.window)
+        delete = d.intern_atom("WM_DELETE_WINDOW")
+        w.send_event(protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
+                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0])), event_mask=0)
+        d.sync()
+        d.close()
+
+    def exit_code(self, timeout=TIMEOUT):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end within %g s; stderr %r" % (timeout, self.stderr()))
+
+    def lines(self):
+        """What the program printed on stdout, once it has ended."""
+        return self.proc.stdout.read().splitlines()
+
+    def tones(self):
+        """The disk audio file as (frequency Hz, duration ms) of each steady tone in it."""
+        samples = array.array("h")
+        with open(self.audio, "rb") as f:
+            samples.frombytes(f.read())
+        crossings, last = [], 0
+        for i, s in enumerate(samples):
+            if abs(s) >= 200:
+                sign = 1 if s > 0 else -1
+                if last and sign != last:
+                    crossings.append(i)
+                last = sign
+        tones, start = [], 0
+        for i in range(1, len(crossings) + 1):
+            if i == len(crossings) or abs((crossings[i] - crossings[i - 1]) - (crossings[start + 1] - crossings[start])) > 3:
+                if i - 1 - start >= 10:
+                    half = (crossings[i - 1] - crossings[start]) / (i - 1 - start)
+                    tones.append((22050 / (2 * half), 1000 * (crossings[i - 1] - crossings[start] + half) / 22050))
+                start = i
+        return tones
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        self.stderr_file.close()
+        for directory, names, _ in os.walk(self.root):
+            for name in names:
+                os.chmod(os.path.join(directory, name), 0o755)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Shot:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return self.rgb[i] << 16 | self.rgb[i + 1] << 8 | self.rgb[i + 2]
+
+    def colours(self, row, column):
+        """The colours other than black in a text cell of 8 x 16."""
+        return {self.pixel(x, y) for y in range(16 * row - 16, 16 * row) for x in range(8 * column - 8, 8 * column)} - {0}
+
+
+def main(cases):
+    """Runs the case named on the command line: python3 FILE CASE ARGUMENTS..."""
+    if len(sys.argv) < 2 or sys.argv[1] not in cases:
+        print("usage: %s CASE ARGUMENTS...; cases: %s" % (sys.argv[0], " ".join(cases)), file=sys.stderr)
+        return 2
+    try:
+        cases[sys.argv[1]](*sys.argv[2:])
+    except Failure as failure:
+        print("FAILED %s: %s" % (sys.argv[1], failure), file=sys.stderr)
+        return 1
+    print("ok %s" % sys.argv[1])
+    return 0
