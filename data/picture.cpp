@@ -92,7 +92,8 @@ std::string directory_of(const std::string& name) {
 }
 
 // Writes the picture into an unnamed file in the directory of `name` and, once it is whole,
-// links it in under a scratch name and renames that onto `name`. Returns false when the
+// links it in under `name`, or, where something already stands there (a dangling link), under
+// a scratch name that is then renamed onto `name`. Returns false when the
 // directory cannot hold unnamed files or the link fails, so the caller writes a named scratch
 // file instead; true when the extraction is settled, written or not (a failed write leaves
 // nothing behind).
@@ -105,8 +106,11 @@ bool extract_unnamed(const std::string& name) {
     }
     char path[64];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", static_cast<int>(file));
+    // Usually nothing stands under the name: linking the file in there directly leaves no
+    // scratch name behind, even when the program is killed right then.
+    if (linkat(AT_FDCWD, path, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return close(file), true;
     const std::string scratch = scratch_name(name);
-    if (linkat(AT_FDCWD, path, AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (errno != EEXIST || linkat(AT_FDCWD, path, AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         close(file);
         return false;
     }

@@ -176,48 +176,32 @@ std::string listing(const std::string& root) {
     return text;
 }
 
-// "temp" set up in each way, then the start-up: what is left under the scratch directory.
+// "temp" set up in each way (a shell command in the scratch directory), then the start-up in a
+// child, first extracting (1) or under a 100 kB file-size limit (2): what is left behind.
 TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
-    struct Case {
-        const char* temp; // below the scratch directory; "" leaves "temp" unset
-        std::function<void(const std::string&)> set_up;
-        std::function<void()> in_child;
+    const struct {
+        const char *temp, *set_up;
+        int32_t child;
         const char* left;
-    };
-    auto nothing = [](const std::string&) {};
-    auto file = [](const char* name, const char* content) {
-        return [=](const std::string& s) { write_file(s + "/" + name, content); };
-    };
-    auto link_to_victim = [](const std::string& s) {
-        write_file(s + "/victim", "keep");
-        symlink((s + "/victim").c_str(), (s + "/ZAQT.bmp").c_str());
-    };
-    const Case cases[] = {
-        {"/t", [](const std::string& s) { mkdir((s + "/t").c_str(), 0755); }, [] {}, "t/, t/ZAQT.bmp (picture)"},
-        {"/", nothing, [] {}, "ZAQT.bmp (picture)"},
-        {"", nothing, [] {}, "ZAQT.bmp (picture)"},
-        {"", file("ZAQT.bmp", "old"), [] {}, "ZAQT.bmp 'old'"},
-        {"/missing", nothing, [] {}, ""},
-        {"/f/below", file("f", "x"), [] {}, "f 'x'"},
-        {"", [](const std::string& s) { mkdir((s + "/ZAQT.bmp").c_str(), 0755); }, [] {}, "ZAQT.bmp/"},
-        {"", [](const std::string& s) { mkfifo((s + "/ZAQT.bmp").c_str(), 0644); }, [] {}, "ZAQT.bmp (pipe)"},
-        {"", [](const std::string& s) { symlink((s + "/gone").c_str(), (s + "/ZAQT.bmp").c_str()); }, [] {},
-         "ZAQT.bmp (picture)"},
-        {"", link_to_victim, [] {}, "ZAQT.bmp -> victim, victim 'keep'"},
-        {"", link_to_victim, [] { extract_picture(); }, "ZAQT.bmp (picture), victim 'keep'"},
-        {"", nothing,
-         [] {
-             struct rlimit limit {
-                 100000, 100000
-             };
-             setrlimit(RLIMIT_FSIZE, &limit);
-         },
-         ""},
+    } cases[] = {
+        {"/t", "mkdir t", 0, "t/, t/ZAQT.bmp (picture)"},
+        {"/", "", 0, "ZAQT.bmp (picture)"},
+        {"", "", 0, "ZAQT.bmp (picture)"}, // no variable: the fallback directory
+        {"", "printf old >ZAQT.bmp", 0, "ZAQT.bmp 'old'"},
+        {"/missing", "", 0, ""},
+        {"/f/below", "printf x >f", 0, "f 'x'"},
+        {"", "mkdir ZAQT.bmp", 0, "ZAQT.bmp/"},
+        {"", "mkfifo ZAQT.bmp", 0, "ZAQT.bmp (pipe)"},
+        {"", "ln -s gone ZAQT.bmp", 0, "ZAQT.bmp (picture)"},
+        {"", "printf keep >victim; ln -s victim ZAQT.bmp", 0, "ZAQT.bmp -> victim, victim 'keep'"},
+        {"", "printf keep >victim; ln -s victim ZAQT.bmp", 1, "ZAQT.bmp (picture), victim 'keep'"},
+        {"", "", 2, ""},
     };
     const std::string tmpdir = std::filesystem::temp_directory_path();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Scratch scratch;
-        SCOPED_TRACE(std::string("temp=") + c.temp + ", expecting: " + c.left);
+        SCOPED_TRACE(std::string("temp=") + c.temp + ", " + c.set_up);
+        ASSERT_EQ(std::system(("cd " + scratch.path + "; " + c.set_up).c_str()), 0);
         unsetenv("TEMP");
         unsetenv("TMPDIR");
         set_picture_fallback_directory(scratch.path);
@@ -225,30 +209,17 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
             setenv("temp", (scratch.path + c.temp).c_str(), 1);
         else
             unsetenv("temp");
-        c.set_up(scratch.path);
-        EXPECT_EQ(start_up_in_child(c.in_child), "");
+        EXPECT_EQ(start_up_in_child([&] {
+                      struct rlimit limit {
+                          100000, 100000
+                      };
+                      if (c.child == 1) extract_picture();
+                      if (c.child == 2) setrlimit(RLIMIT_FSIZE, &limit);
+                  }),
+                  "");
         EXPECT_EQ(listing(scratch.path), c.left);
         setenv("TMPDIR", tmpdir.c_str(), 1);
     }
-}
-
-TEST(PictureFile, ASecondStartLeavesItAlone) {
-    Scratch scratch;
-    setenv("temp", scratch.path.c_str(), 1);
-    EXPECT_FALSE(picture_file_exists());
-    EXPECT_EQ(last_error(), 1);
-    extract_picture();
-    EXPECT_EQ(data_read_index(), data_item_count()) << "the read position is left after the end marker";
-    struct stat first {
-    }, second{};
-    stat(scratch.file("ZAQT.bmp").c_str(), &first);
-    usleep(20000);
-    EXPECT_EQ(start_up_in_child(), "");
-    stat(scratch.file("ZAQT.bmp").c_str(), &second);
-    EXPECT_EQ(first.st_ino, second.st_ino);
-    EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
-    EXPECT_TRUE(picture_file_exists());
-    EXPECT_EQ(last_error(), 0);
 }
 
 // Programs starting together, and a reader beside a writer: never a partial picture.
@@ -256,6 +227,12 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     Scratch scratch;
     setenv("temp", scratch.path.c_str(), 1);
     const std::string picture = scratch.file("ZAQT.bmp");
+    EXPECT_FALSE(picture_file_exists());
+    EXPECT_EQ(last_error(), 1);
+    extract_picture();
+    EXPECT_EQ(data_read_index(), data_item_count()) << "the read position is left after the end marker";
+    EXPECT_TRUE(picture_file_exists());
+    EXPECT_EQ(last_error(), 0);
     for (int32_t round = 0; round < 5; ++round) {
         unlink(picture.c_str());
         int gate[2];
@@ -289,6 +266,20 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     }
     EXPECT_EQ(partial, 0);
     EXPECT_GT(whole, 0);
+    // Killed at any moment of the writing: the picture is whole or absent, and nothing else stays.
+    for (int32_t round = 0; round < 20; ++round) {
+        unlink(picture.c_str());
+        const pid_t victim = fork();
+        if (victim == 0) {
+            extract_picture();
+            _exit(0);
+        }
+        usleep(round * 700);
+        kill(victim, SIGKILL);
+        waitpid(victim, &status, 0);
+        const std::string left = listing(scratch.path);
+        EXPECT_TRUE(left == "" || left == "ZAQT.bmp (picture)") << "killed after " << round * 700 << " us: " << left;
+    }
 }
 
 } // namespace

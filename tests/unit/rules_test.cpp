@@ -106,22 +106,12 @@ TEST(Rules, HasFourAgreesWithTheReferenceOnRandomGames) {
     EXPECT_EQ(game.win_found, 1) << "a found win is never cleared";
 }
 
-TEST(Rules, ColumnsFillFromTheBottomAndRefuseASeventhDisc) {
+TEST(Rules, ColumnsRefuseASeventhDiscAndTheConsistencyCheckSeesCorruption) {
     new_game();
-    for (int32_t row = 0; row < 6; ++row) {
-        EXPECT_EQ(lowest_empty_cell(3), 7 * row + 3);
-        EXPECT_TRUE(play(3, row % 2 ? HUMAN : COMPUTER));
-    }
+    for (int32_t row = 0; row < 6; ++row) EXPECT_TRUE(play(3, row % 2 ? HUMAN : COMPUTER));
     EXPECT_EQ(lowest_empty_cell(3), 0);
-    EXPECT_FALSE(drop_cell(3, HUMAN));
-    EXPECT_FALSE(drop_cell(0, HUMAN));
-    EXPECT_FALSE(drop_cell(8, HUMAN));
-    EXPECT_EQ(lowest_empty_cell(8), 0);
-    copy_to_padded();
-    for (int32_t cell = 1; cell <= CELL_COUNT; ++cell)
-        EXPECT_EQ(game.board.padded[pad_index(cell)], game.board.cells[cell]);
+    EXPECT_FALSE(drop_cell(3, HUMAN) || drop_cell(0, HUMAN) || drop_cell(8, HUMAN));
     EXPECT_TRUE(board_is_consistent());
-    // Each kind of corruption is seen.
     for (int32_t kind = 0; kind < 5; ++kind) {
         new_game();
         for (char c : std::string("4431")) play(c - '0', HUMAN);

@@ -31,17 +31,32 @@ def question(shot):
     return shot.colours(3, 31) == {YELLOW}
 
 
-def session(program_path, wm=False, **options):
-    """Runs body(program) against a fresh display and program, and always cleans both up."""
-    def run(body):
-        display = Display(wm=wm)
-        program = Program(display, program_path, **options)
-        try:
-            return body(program)
-        finally:
+CASES = {}
+
+
+def session(path, body, wm=False, started=False, **options):
+    """Runs body(program) against a fresh display and program, and always cleans both up. With
+    started, first waits for the program's window to show the start question."""
+    display, program = Display(wm=wm), None
+    try:
+        program = Program(display, os.path.abspath(path), **options)
+        if started:
+            program.find_window()
+            program.wait_screen("the start question", question)
+        return body(program)
+    finally:
+        if program:
             program.close()
-            display.close()
-    return run
+        display.close()
+
+
+def case(**options):
+    """Registers a case that runs body(program, *arguments) in a session of the program named
+    by its first argument."""
+    def register(body):
+        CASES[body.__name__] = lambda path, *arguments: session(path, lambda p: body(p, *arguments), **options)
+        return body
+    return register
 
 
 def expect_exit(program, code, what):
@@ -51,85 +66,74 @@ def expect_exit(program, code, what):
 
 # --- The game ---
 
-def game_start(viertal, golden):
-    def body(p):
-        p.find_window()
-        shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
-        check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
-        check(os.listdir(p.temp) == ["ZAQT.bmp"] and os.path.getsize(p.path("temp", "ZAQT.bmp")) == 921656,
-              "temp holds %r" % os.listdir(p.temp))
-        icon = p.display.run("xprop", "-id", p.window, "_NET_WM_ICON", capture_output=True, text=True).stdout
-        check("Icon (48 x 48)" in icon, "no 48 x 48 window icon: %r" % icon[:100])
-        p.keys("Escape")
-        expect_exit(p, 0, "Escape at the start question")
-        check(p.stderr() == "", "stderr %r" % p.stderr())
-        home = [os.path.join(d, f) for d, _, files in os.walk(p.path("home")) for f in files]
-        check(home == [] and os.listdir(p.path("tmp")) == [], "written outside temp: %r" % home)
-    session(viertal)(body)
+@case()
+def game_start(p, golden):
+    """The start screen pixel for pixel as the headless game draws it, with the picture written
+    into "temp" and nothing anywhere else; the window's icon; Escape ends with 0."""
+    p.find_window()
+    shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
+    check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
+    check(os.listdir(p.temp) == ["ZAQT.bmp"] and os.path.getsize(p.path("temp", "ZAQT.bmp")) == 921656,
+          "temp holds %r" % os.listdir(p.temp))
+    icon = p.display.run("xprop", "-id", p.window, "_NET_WM_ICON", capture_output=True, text=True).stdout
+    check("Icon (48 x 48)" in icon, "no 48 x 48 window icon: %r" % icon[:100])
+    p.keys("Escape")
+    expect_exit(p, 0, "Escape at the start question")
+    home = [os.path.join(d, f) for d, _, files in os.walk(p.path("home")) for f in files]
+    check(home == [] and os.listdir(p.path("tmp")) == [] and p.stderr() == "",
+          "written outside temp: %r %r; stderr %r" % (home, os.listdir(p.path("tmp")), p.stderr()))
 
 
-def game_play(viertal, golden):
+@case(started=True, audio=True)
+def game_play(p, golden):
     """Keys and held clicks play a game; a refused key sounds; Escape at the turn ends it."""
-    def body(p):
-        p.find_window()
-        p.wait_screen("the start question", question)
-        p.click(246, 37)  # "ja"
-        p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
-        p.keys("8")
-        p.keys("3")
-        p.wait_screen("the discs in 3 and 4", lambda s: s.pixel(*hole(3, 0)) == RED and s.pixel(*hole(4, 0)) == YELLOW)
-        time.sleep(0.6)  # a click counts once the reply's pause is over
-        p.click(195, 200)  # column 2, at the height of the third row
-        p.wait_screen("the discs in 2 and 4", lambda s: s.pixel(*hole(2, 0)) == RED and s.pixel(*hole(4, 1)) == YELLOW)
-        p.keys("Escape")
-        expect_exit(p, 0, "Escape at the human's turn")
-        tones = p.tones()
-        check(len(tones) == 2 and all(abs(f - wf) <= wf * 0.02 and abs(d - wd) <= 8
-                                      for (f, d), (wf, wd) in zip(tones, ERROR_TONES)),
-              "the refused key sounded %r, expected %r" % (tones, ERROR_TONES))
-    session(viertal, audio=True)(body)
+    p.click(246, 37)  # "ja"
+    p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
+    p.keys("8", "3")
+    p.wait_screen("the discs in 3 and 4", lambda s: s.pixel(*hole(3, 0)) == RED and s.pixel(*hole(4, 0)) == YELLOW)
+    time.sleep(0.6)  # a click counts once the reply's pause is over
+    p.click(195, 200)  # column 2, at the height of the third row
+    p.wait_screen("the discs in 2 and 4", lambda s: s.pixel(*hole(2, 0)) == RED and s.pixel(*hole(4, 1)) == YELLOW)
+    p.keys("Escape")
+    expect_exit(p, 0, "Escape at the human's turn")
+    tones = p.tones()
+    check(len(tones) == 2 and all(abs(f - wf) <= wf * 0.02 and abs(d - wd) <= 8
+                                  for (f, d), (wf, wd) in zip(tones, ERROR_TONES)),
+          "the refused key sounded %r, expected %r" % (tones, ERROR_TONES))
 
 
-def game_result(viertal, golden):
+@case(started=True)
+def game_result(p, golden):
     """A game won by keys typed ahead; the close request at the result ends with 0."""
-    def body(p):
-        p.find_window()
-        p.wait_screen("the start question", question)
-        p.display.xdo("type", "--delay", 40, "j22435")
-        p.wait_screen("the won game", lambda s: s.pixel(*hole(5, 1)) == RED and s.colours(3, 14) == {WHITE}, 15)
-        p.close_request()
-        expect_exit(p, 0, "the close request at the result")
-    session(viertal)(body)
+    p.display.xdo("type", "--delay", 40, "j22435")
+    p.wait_screen("the won game", lambda s: s.pixel(*hole(5, 1)) == RED and s.colours(3, 14) == {WHITE}, 15)
+    p.close_request()
+    expect_exit(p, 0, "the close request at the result")
 
 
-def game_close_in_pause(viertal, golden):
-    def body(p):
-        p.find_window()
-        p.wait_screen("the start question", question)
-        p.keys("j", "3")
-        p.wait_screen("the human's disc", lambda s: s.pixel(*hole(3, 0)) == RED)  # its 500 ms pause runs now
-        p.close_request()
-        expect_exit(p, 0, "the close request during a disc pause")
-    session(viertal)(body)
+@case(started=True)
+def game_close_in_pause(p, golden):
+    p.keys("j", "3")
+    p.wait_screen("the human's disc", lambda s: s.pixel(*hole(3, 0)) == RED)  # its 500 ms pause runs now
+    p.close_request()
+    expect_exit(p, 0, "the close request during a disc pause")
 
 
 def game_no_sound(viertal, golden):
     """No sound device: the game starts, and refused keys' tones still take their time."""
+    def body(p):
+        p.keys("j")
+        p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
+        begin = time.monotonic()
+        p.keys("8", "9", "3")
+        p.wait_screen("the disc in column 3", lambda s: s.pixel(*hole(3, 0)) == RED)
+        check(time.monotonic() - begin >= 0.70, "the disc came %.0f ms after two refused keys"
+              % (1000 * (time.monotonic() - begin)))
+        p.keys("Escape")
+        expect_exit(p, 0, "Escape")
+        check(p.stderr() == "", "stderr %r" % p.stderr())
     for env in ({"SDL_AUDIODRIVER": "bogus"}, {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": "/nonexistent/a.raw"}):
-        def body(p):
-            p.find_window()
-            p.wait_screen("the start question", question)
-            p.keys("j")
-            p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
-            begin = time.monotonic()
-            p.keys("8", "9", "3")
-            p.wait_screen("the disc in column 3", lambda s: s.pixel(*hole(3, 0)) == RED)
-            took = time.monotonic() - begin
-            check(took >= 0.70, "%r: the disc came %.0f ms after two refused keys" % (env, took * 1000))
-            p.keys("Escape")
-            expect_exit(p, 0, "Escape with %r" % env)
-            check(p.stderr() == "", "stderr %r" % p.stderr())
-        session(viertal, env=env)(body)
+        session(viertal, body, started=True, env=env)
 
 
 def game_read_only_temp(viertal, golden):
@@ -140,16 +144,15 @@ def game_read_only_temp(viertal, golden):
     subprocess.run(["install", "-m", "755", viertal, copy], check=True)
 
     def body(p):
-        os.chmod(p.temp, 0o555)
-        os.chmod(p.path("home"), 0o555)
-        os.chmod(p.path("tmp"), 0o555)
+        for name in ("temp", "home", "tmp"):
+            os.chmod(p.path(name), 0o555)
         p.find_window()
         p.wait_screen("the start question", question)
         p.keys("Escape")
         expect_exit(p, 0, "Escape")
         check(os.listdir(p.temp) == [] and p.stderr() == "", "temp %r, stderr %r" % (os.listdir(p.temp), p.stderr()))
     try:
-        session(copy, prefix=as_user)(body)
+        session(copy, body, prefix=as_user)
     finally:
         os.unlink(copy)
 
@@ -158,42 +161,34 @@ def game_no_display(viertal, golden):
     for display in (None, ":31999"):
         p = Program(None, viertal, env={"DISPLAY": display})
         try:
-            code = p.exit_code()
-            lines = p.stderr().splitlines()
-            check(code == 1 and lines == ["viertal: geen beeldscherm gevonden (is DISPLAY gezet?)"],
-                  "DISPLAY=%s: exit %s, stderr %r" % (display, code, lines))
-            check(os.listdir(p.temp) == [], "DISPLAY=%s: temp holds %r" % (display, os.listdir(p.temp)))
+            code, lines = p.exit_code(), p.stderr().splitlines()
+            check(code == 1 and lines == ["viertal: geen beeldscherm gevonden (is DISPLAY gezet?)"]
+                  and os.listdir(p.temp) == [], "DISPLAY=%s: exit %s, stderr %r" % (display, code, lines))
         finally:
             p.close()
 
 
-def game_flood(viertal, golden, seconds="6"):
+@case(started=True)
+def game_flood(p, golden, seconds="6"):
     """Random keys and clicks for a while; the game then still answers Escape."""
     import random
     rng = random.Random(6)
     keys = list("1234567") * 6 + list("0890jJnNaqxz") + ["space"] * 4 + ["Left", "Up", "F1", "F10", "Tab", "Return"]
-
-    def body(p):
-        p.find_window()
-        p.wait_screen("the start question", question)
-        end = time.monotonic() + float(seconds)
-        while time.monotonic() < end:
-            args = []
-            for _ in range(40):
-                if rng.random() < 0.75:
-                    args += ["key", rng.choice(keys)]
-                else:
-                    args += ["mousemove", "--window", p.window, rng.randint(0, 639), rng.randint(0, 479), "click", "1"]
-            p.display.xdo(*args)
-            check(p.proc.poll() is None, "the program ended under the flood: %r" % p.stderr())
-        time.sleep(2)  # most of what is queued plays out; more keys than 15 are dropped
-        p.keys("Escape", "Escape")
-        code = p.exit_code(60)
-        check(code == 0, "exit %s after the flood; stderr %r" % (code, p.stderr()))
-    session(viertal)(body)
+    end = time.monotonic() + float(seconds)
+    while time.monotonic() < end:
+        args = []
+        for _ in range(40):
+            args += ["key", rng.choice(keys)] if rng.random() < 0.75 else \
+                ["mousemove", "--window", p.window, rng.randint(0, 639), rng.randint(0, 479), "click", "1"]
+        p.display.xdo(*args)
+        check(p.proc.poll() is None, "the program ended under the flood: %r" % p.stderr())
+    time.sleep(2)  # most of what is queued plays out; more keys than 15 are dropped
+    p.keys("Escape", "Escape")
+    code = p.exit_code(60)
+    check(code == 0, "exit %s after the flood; stderr %r" % (code, p.stderr()))
 
 
-# --- The screen demo: the backend's keys, mouse, scaling, window manager, tone and endings ---
+# --- The screen demo: the backend's keys, mouse, scaling, window manager and endings ---
 
 def demo(exit_code=0, mode="input"):
     return {"SCREEN_DEMO_MODE": mode, "SCREEN_DEMO_EXIT": str(exit_code), "SCREEN_DEMO_FRAME": "{root}/frame.ppm"}
@@ -215,8 +210,9 @@ def shown(p, frame, width=W, height=H):
                   lambda s: (s.width, s.height) == (width, height) and s.rgb == frame)
 
 
-def dumped_frame(p):
-    """The frame the demo drew, as it wrote it before showing it."""
+def demo_frame(p):
+    """Finds the demo's window and returns the frame it drew, as it wrote it before showing it."""
+    p.find_window()
     deadline = time.monotonic() + 10
     while not os.path.exists(p.path("frame.ppm")) or os.path.getsize(p.path("frame.ppm")) < 15 + 3 * W * H:
         check(time.monotonic() < deadline, "the demo wrote no frame")
@@ -225,131 +221,101 @@ def dumped_frame(p):
         return f.read().split(b"\n", 3)[3]
 
 
+def logged(p, kind):
+    return [line[len(kind) + 1:] for line in p.lines() if line.startswith(kind + " ")]
+
+
 FIRST_KEYS = ["51", "106", "74", "32", "55", "27", "255 72", "3", "255 83", "255 59",
               "130", "156", "225", "13", "8", "9"]
 
 
-def demo_input(path):
+@case(env=demo(exit_code=7))
+def demo_input(p):
     """Keys as the game reads them (F10, Alt+x and a lone Shift give nothing), held keys repeat,
     the mouse's buttons, wheel and position, a repaint after unmapping, and the close request."""
-    def body(p):
-        p.find_window()
-        frame = dumped_frame(p)
-        shown(p, frame)
-        p.display.xdo("windowunmap", "--sync", p.window)
-        p.display.xdo("windowmap", "--sync", p.window)
-        shown(p, frame)
-        p.display.xdo("windowfocus", "--sync", p.window)
-        p.display.xdo("type", "--delay", 30, "3jJ 7")
-        p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", delay=30)
-        p.display.run("xmodmap", "-e", "keycode 248 = eacute sterling", "-e", "keycode 249 = ssharp", check=True)
-        p.keys("eacute", "shift+eacute", "ssharp", "Return", "BackSpace", "Tab", delay=30)
-        for key in ("Down", "a"):
-            p.display.xdo("keydown", key)
-            time.sleep(1.0)
-            p.display.xdo("keyup", key)
-        p.click(100, 200)
-        p.click(300, 50, button=3)
-        p.display.xdo("click", 4, "click", 4, "click", 5)
-        p.display.xdo("mousemove", "--window", p.window, 639, 479)
-        for button in (2, 8, 9):
-            p.click(639, 479, button)
-        time.sleep(0.3)
-        p.close_request()
-        expect_exit(p, 7, "the close request")
-        lines = p.lines()
-        keys = [l[4:] for l in lines if l.startswith("key ")]
-        mice = [l[6:] for l in lines if l.startswith("mouse ")]
-        n = len(FIRST_KEYS)
-        check(keys[:n] == FIRST_KEYS, "keys %r, expected %r first" % (keys, FIRST_KEYS))
-        held = keys[n:-1]
-        check(held == ["255 80"] * held.count("255 80") + ["97"] * held.count("97") and
-              min(held.count("255 80"), held.count("97")) >= 4, "held Down and a gave %r" % held)
-        check(keys[-1] == "255 107" and lines[-1] == "end 7", "last key %r, last line %r" % (keys[-1], lines[-1]))
-        check(mice[0] == "1 -1 -1 -1 -1", "first mouse state %r: the pointer starts outside" % mice[0])
-        for state in ("0 100 200 0 1", "0 100 200 0 0", "0 300 50 0 2", "0 639 479 1 4", "0 639 479 1 8",
-                      "0 639 479 1 16"):
-            check(state in mice, "mouse state %r never read; read %r" % (state, mice))
-        check(mice[-1] == "0 639 479 1 0", "last mouse state %r" % mice[-1])
-    session(path, env=demo(exit_code=7))(body)
+    frame = demo_frame(p)
+    shown(p, frame)
+    for command in ("windowunmap", "windowmap", "windowfocus"):
+        p.display.xdo(command, "--sync", p.window)
+    shown(p, frame)
+    p.display.xdo("type", "--delay", 30, "3jJ 7")
+    p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", delay=30)
+    p.display.run("xmodmap", "-e", "keycode 248 = eacute sterling", "-e", "keycode 249 = ssharp", check=True)
+    p.keys("eacute", "shift+eacute", "ssharp", "Return", "BackSpace", "Tab", delay=30)
+    for key in ("Down", "a"):
+        p.display.xdo("keydown", key, "sleep", 1, "keyup", key)
+    p.click(100, 200)
+    p.click(300, 50, button=3)
+    p.display.xdo("click", 4, "click", 4, "click", 5, "mousemove", "--window", p.window, 639, 479)
+    for button in (2, 8, 9):
+        p.click(639, 479, button)
+    time.sleep(0.3)
+    p.close_request()
+    expect_exit(p, 7, "the close request")
+    lines = p.lines()
+    keys = [l[4:] for l in lines if l.startswith("key ")]
+    mice = [l[6:] for l in lines if l.startswith("mouse ")]
+    check(keys[:len(FIRST_KEYS)] == FIRST_KEYS, "keys %r, expected %r first" % (keys, FIRST_KEYS))
+    held = keys[len(FIRST_KEYS):-1]
+    check(held == ["255 80"] * held.count("255 80") + ["97"] * held.count("97") and
+          min(held.count("255 80"), held.count("97")) >= 4, "held Down and a gave %r" % held)
+    check(keys[-1] == "255 107" and lines[-1] == "end 7", "last key %r, last line %r" % (keys[-1], lines[-1]))
+    check(mice[0] == "1 -1 -1 -1 -1" and mice[-1] == "0 639 479 1 0", "first and last mouse states %r" % mice)
+    for state in ("0 100 200 0 1", "0 100 200 0 0", "0 300 50 0 2", "0 639 479 1 4", "0 639 479 1 8", "0 639 479 1 16"):
+        check(state in mice, "mouse state %r never read; read %r" % (state, mice))
 
 
-def demo_scaled(path):
+@case(env=demo())
+def demo_scaled(p):
     """A bigger window shows the frame at twice the size between black bars; clicks map back to
     frame pixels and a press on a bar is no click."""
-    def body(p):
-        p.find_window()
-        frame = dumped_frame(p)
-        p.display.xdo("windowmove", "--sync", p.window, 0, 0)
-        p.display.xdo("windowsize", "--sync", p.window, 1400, 1000)
-        shown(p, scaled(frame, 1400, 1000, 2), 1400, 1000)
-        p.click(260, 420)  # frame (100, 200)
-        p.display.xdo("mousemove", "--window", p.window, 30, 500, "mousedown", 1)
-        time.sleep(0.05)
-        p.display.xdo("mousemove", "--window", p.window, 61, 21)
-        time.sleep(0.08)
-        p.display.xdo("mouseup", 1)
-        p.keys("1")
-        time.sleep(0.3)
-        p.close_request()
-        expect_exit(p, 0, "the close request")
-        mice = [l[6:] for l in p.lines() if l.startswith("mouse ")]
-        for state in ("0 100 200 0 1", "0 100 200 0 0", "1 -1 -1 -1 -1", "0 0 0 0 0"):
-            check(state in mice, "mouse state %r never read; read %r" % (state, mice))
-        after = mice[mice.index("0 100 200 0 0") + 1:]
-        check(not any(m.endswith(" 1") for m in after), "a press on the bar counted: %r" % after)
-    session(path, env=demo())(body)
+    frame = demo_frame(p)
+    p.display.xdo("windowmove", "--sync", p.window, 0, 0, "windowsize", "--sync", p.window, 1400, 1000)
+    shown(p, scaled(frame, 1400, 1000, 2), 1400, 1000)
+    p.click(260, 420)  # frame (100, 200)
+    p.display.xdo("mousemove", "--window", p.window, 30, 500, "mousedown", 1, "sleep", 0.05,
+                  "mousemove", "--window", p.window, 61, 21, "sleep", 0.08, "mouseup", 1)
+    p.keys("1")
+    time.sleep(0.3)
+    p.close_request()
+    expect_exit(p, 0, "the close request")
+    mice = logged(p, "mouse")
+    for state in ("0 100 200 0 1", "0 100 200 0 0", "1 -1 -1 -1 -1", "0 0 0 0 0"):
+        check(state in mice, "mouse state %r never read; read %r" % (state, mice))
+    after = mice[mice.index("0 100 200 0 0") + 1:]
+    check(not any(m.endswith(" 1") for m in after), "a press on the bar counted: %r" % after)
 
 
-def demo_manager(path):
+@case(wm=True, env=demo(exit_code=3))
+def demo_manager(p):
     """Under a window manager Alt+F4 neither closes nor queues a key, Alt+Enter fills the screen
     and comes back, and the manager's close queues the close key once."""
-    def body(p):
-        p.find_window()
-        frame = dumped_frame(p)
-        p.display.xdo("windowactivate", "--sync", p.window)
-        for _ in range(5):
-            p.keys("alt+F4")
-            time.sleep(0.1)
-            p.keys("2")
-        p.keys("alt+Return")
-        shown(p, scaled(frame, 1600, 1200, 2), 1600, 1200)
-        p.keys("alt+Return")
-        shown(p, frame)
-        time.sleep(0.8)  # a close request within 500 ms of an Alt release counts as Alt+F4
-        p.display.run("wmctrl", "-c", "screen_demo", check=True)
-        expect_exit(p, 3, "the manager's close")
-        keys = [l[4:] for l in p.lines() if l.startswith("key ")]
-        check(keys == ["50"] * 5 + ["255 107"], "keys %r, expected 5 times 50, then 255 107" % keys)
-    session(path, wm=True, env=demo(exit_code=3))(body)
-
-
-def demo_tone(path):
-    """tone(440, 200) through SDL's disk audio driver: its pitch, its length, no click."""
-    def body(p):
-        expect_exit(p, 0, "the tone demo")
-        took = [int(l.split()[1]) for l in p.lines() if l.startswith("tone ")]
-        check(took and 200 <= took[0] < 1000, "tone(440, 200) returned after %r ms" % took)
-        tones = p.tones()
-        check(len(tones) == 1 and abs(tones[0][0] - 440) <= 9 and abs(tones[0][1] - 200) <= 10,
-              "heard %r, expected 440 Hz for 200 ms" % tones)
-    session(path, audio=True, env=demo(mode="tone"))(body)
+    frame = demo_frame(p)
+    p.display.xdo("windowactivate", "--sync", p.window)
+    for _ in range(5):
+        p.keys("alt+F4", "2", delay=100)
+    p.keys("alt+Return")
+    shown(p, scaled(frame, 1600, 1200, 2), 1600, 1200)
+    p.keys("alt+Return")
+    shown(p, frame)
+    time.sleep(0.8)  # a close request within 500 ms of an Alt release counts as Alt+F4
+    p.display.run("wmctrl", "-c", "screen_demo", check=True)
+    expect_exit(p, 3, "the manager's close")
+    keys = logged(p, "key")
+    check(keys == ["50"] * 5 + ["255 107"], "keys %r, expected 5 times 50, then 255 107" % keys)
 
 
 def demo_endings(path):
     """end_program before the window gives its code, a returning program exits with 0, and losing
     the X server ends a waiting program with 1 instead of hanging it."""
     for mode, code in (("early", 5), ("return", 0)):
-        session(path, env=demo(exit_code=code, mode=mode))(lambda p: expect_exit(p, code, mode))
-
-    def lose_server(p):
-        p.find_window()
-        p.display.server.terminate()
-        expect_exit(p, 1, "the X server gone")
-    session(path, env=demo())(lose_server)
+        session(path, lambda p: expect_exit(p, code, mode), env=demo(exit_code=code, mode=mode))
+    session(path, lambda p: (p.find_window(), p.display.server.terminate(), expect_exit(p, 1, "the X server gone")),
+            env=demo())
 
 
-CASES = {name: f for name, f in globals().items() if name.startswith(("game_", "demo_")) and callable(f)}
+CASES.update({name: f for name, f in dict(globals()).items() if name.startswith(("game_", "demo_"))
+              and name not in CASES and callable(f)})
 
 if __name__ == "__main__":
     sys.exit(main(CASES))
