@@ -4,8 +4,8 @@
 // into an unnamed file in the picture's directory and gives it a name only once it is whole, so
 // even a program killed in the middle of the write leaves nothing behind. Elsewhere it creates a
 // fresh file beside the final name (exclusive create, so nothing planted there is followed or
-// overwritten). Either way the whole picture is written and closed and only then renamed onto
-// "ZAQT.bmp". A reader therefore sees no file or a whole one, an
+// overwritten). Either way the whole picture is written, flushed to the disk and closed, and only
+// then named "ZAQT.bmp"; the directory is flushed after. A reader therefore sees no file or a whole one, an
 // interrupted run leaves no cut-off picture behind, and two programs starting at once both end
 // with one whole, identical file.
 #include "data/picture.h"
@@ -70,26 +70,39 @@ int32_t create_scratch_file(const std::string& name, std::string& scratch) {
     return -1;
 }
 
-// Closes the scratch file and renames it onto `name` when everything went well; else removes it.
-void finish_scratch_file(int32_t file, const std::string& scratch, const std::string& name, bool written) {
-#ifdef _WIN32
-    bool closed = _close(file) == 0;
-    if (written && closed && MoveFileExA(scratch.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
-    _unlink(scratch.c_str());
-#else
-    bool closed = close(file) == 0;
-    if (written && closed && std::rename(scratch.c_str(), name.c_str()) == 0) return;
-    unlink(scratch.c_str());
-#endif
-}
-
-#if defined(__linux__) && defined(O_TMPFILE)
+#ifndef _WIN32
 // Returns the directory part of `name` ("." when it has none).
 std::string directory_of(const std::string& name) {
     const size_t slash = name.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : name.substr(0, slash);
 }
+
+// Flushes the directory of `name`, so that a new name in it survives a power cut.
+void sync_directory(const std::string& name) {
+    const int32_t directory = open(directory_of(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0) return;
+    fsync(directory);
+    close(directory);
+}
+#endif
+
+// Flushes (where the platform allows), closes the scratch file and renames it onto `name` when
+// everything went well; else removes it.
+void finish_scratch_file(int32_t file, const std::string& scratch, const std::string& name, bool written) {
+#ifdef _WIN32
+    bool closed = _close(file) == 0;
+    if (written && closed && MoveFileExA(scratch.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
+    _unlink(scratch.c_str());
+#else
+    const bool synced = written && fsync(file) == 0;
+    const bool closed = close(file) == 0;
+    if (synced && closed && std::rename(scratch.c_str(), name.c_str()) == 0) return sync_directory(name);
+    unlink(scratch.c_str());
+#endif
+}
+
+#if defined(__linux__) && defined(O_TMPFILE)
 
 // Writes the picture into an unnamed file in the directory of `name` and, once it is whole,
 // links it in under `name`, or, where something already stands there (a dangling link), under
@@ -100,7 +113,8 @@ std::string directory_of(const std::string& name) {
 bool extract_unnamed(const std::string& name) {
     const int32_t file = open(directory_of(name).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (file < 0) return false;
-    if (!decode_picture_into(file)) {
+    // Flushed before it gets a name: after a power cut the name never stands for a cut-off file.
+    if (!decode_picture_into(file) || fsync(file) != 0) {
         close(file);
         return true;
     }
@@ -108,13 +122,20 @@ bool extract_unnamed(const std::string& name) {
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", static_cast<int>(file));
     // Usually nothing stands under the name: linking the file in there directly leaves no
     // scratch name behind, even when the program is killed right then.
-    if (linkat(AT_FDCWD, path, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return close(file), true;
+    if (linkat(AT_FDCWD, path, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        close(file);
+        sync_directory(name);
+        return true;
+    }
     const std::string scratch = scratch_name(name);
     if (errno != EEXIST || linkat(AT_FDCWD, path, AT_FDCWD, scratch.c_str(), AT_SYMLINK_FOLLOW) != 0) {
         close(file);
         return false;
     }
-    if (close(file) != 0 || std::rename(scratch.c_str(), name.c_str()) != 0) unlink(scratch.c_str());
+    if (close(file) != 0 || std::rename(scratch.c_str(), name.c_str()) != 0)
+        unlink(scratch.c_str());
+    else
+        sync_directory(name);
     return true;
 }
 #endif

@@ -81,8 +81,14 @@ void platform_tone(int32_t frequency, int32_t duration) {
             SDL_QueueAudio(sound.device, samples.data(), static_cast<uint32_t>(samples.size() * sizeof(int16_t)));
         }
     }
+    wake_window(); // it sleeps until the device's closing is due, and that just moved
     for (double now = platform_seconds(); now < end; now = platform_seconds())
         std::this_thread::sleep_for(std::chrono::duration<double>(end - now));
+}
+
+double audio_close_due() {
+    std::lock_guard<std::mutex> hold(sound.lock);
+    return sound.device == 0 ? 0 : sound.busy_until + QUIET_SECONDS;
 }
 
 // Lets queued samples play out (at most DRAIN_SECONDS), so a tone just before the end of the

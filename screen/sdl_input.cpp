@@ -2,7 +2,7 @@
 //
 // Characters come from SDL's text input (UTF-8, converted to code page 437); keys that type no
 // character are queued as extended codes (255 in the low byte, a PC scan code in the second).
-// Alt chords, F10 and lone modifier keys queue nothing. Everything here runs on the window
+// Alt chords, F10 and a lone Shift, Ctrl or AltGr queue nothing. Everything here runs on the window
 // thread with the screen lock held.
 #include <SDL.h>
 
@@ -50,6 +50,11 @@ int32_t scan_code(SDL_Scancode key) {
     case SDL_SCANCODE_PRINTSCREEN: return 55;
     case SDL_SCANCODE_PAUSE: return 69;
     case SDL_SCANCODE_APPLICATION: return 93;
+    case SDL_SCANCODE_LGUI: return 91;
+    case SDL_SCANCODE_RGUI: return 92;
+    case SDL_SCANCODE_CAPSLOCK: return 58;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 69;
+    case SDL_SCANCODE_SCROLLLOCK: return 70;
     case SDL_SCANCODE_KP_7: return 71;
     case SDL_SCANCODE_KP_8: return 72;
     case SDL_SCANCODE_KP_9: return 73;
@@ -71,7 +76,9 @@ int32_t scan_code(SDL_Scancode key) {
     return (byte == 'k' || byte == 0) ? 0xFE : byte;
 }
 
-// Returns true for keys that only modify others or switch a lock, and queue nothing alone.
+// Returns true for Shift, Ctrl, Alt and AltGr, which queue nothing alone: they are held for the
+// key that follows (Shift+J must not give the first move away as a lone Shift would). Every
+// other key, the locks and the Windows keys included, is an answer.
 bool is_modifier(SDL_Keycode sym) {
     switch (sym) {
     case SDLK_LSHIFT:
@@ -80,12 +87,7 @@ bool is_modifier(SDL_Keycode sym) {
     case SDLK_RCTRL:
     case SDLK_LALT:
     case SDLK_RALT:
-    case SDLK_LGUI:
-    case SDLK_RGUI:
-    case SDLK_MODE:
-    case SDLK_CAPSLOCK:
-    case SDLK_NUMLOCKCLEAR:
-    case SDLK_SCROLLLOCK: return true;
+    case SDLK_MODE: return true;
     default: return false;
     }
 }

@@ -22,6 +22,14 @@ double last_key_received_locked();
 // audio thread. Called by the window thread on each pass; never blocks on a playing tone.
 void close_idle_audio(double now);
 
+// Returns platform_seconds() when close_idle_audio will close the open sound device, or 0 when
+// none is open: the one moment a quiet window thread has to wake for.
+double audio_close_due();
+
+// Wakes the window thread, so that it looks again at the frame and at when to wake next.
+// Called from the game thread; never blocks.
+void wake_window();
+
 // Waits until the queued tone samples have played, so the end of the program does not cut the
 // last tone short. Called by the window thread while the game thread is parked.
 void drain_audio();

@@ -3,7 +3,7 @@
 // SDL wants its window and events on the thread that started video, so main() keeps the
 // process's first thread for the window and runs program_main() on a second thread (the game
 // thread). The window thread sleeps until an event arrives, the game signals a frame change, or
-// the pass period has passed (10 ms, 100 ms once quiet); each pass turns events into keys and
+// the pass period has passed (10 ms while busy; once quiet, no period at all); each pass turns events into keys and
 // mouse state and copies the changed frame rows into a streaming texture under the screen lock,
 // then presents the texture when anything changed.
 #include <atomic>
@@ -19,6 +19,7 @@
 
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include "screen/platform.h"
 #include "screen/screen_state.h"
@@ -28,10 +29,9 @@
 
 namespace {
 
-constexpr double PASS_SECONDS = 0.010;      // the window pass period while busy
-constexpr double IDLE_PASS_SECONDS = 0.100; // the pass period once quiet (saves idle wake-ups)
-constexpr double BUSY_SECONDS = 0.250;      // busy this long after the latest event or change
-constexpr int32_t EVENT_BATCH = 64;         // events handled per taking of the screen lock
+constexpr double PASS_SECONDS = 0.010; // the window pass period while busy
+constexpr double BUSY_SECONDS = 0.250; // busy this long after the latest event or change
+constexpr int32_t EVENT_BATCH = 64;    // events handled per taking of the screen lock
 
 enum class WindowState { none, requested, open };
 
@@ -86,6 +86,35 @@ void set_hints() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+}
+
+// Returns true when the environment variable is set and not empty.
+bool named(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Keeps SDL from starting a session bus of its own. SDL's start asks libdbus for the session
+// bus, and where none runs libdbus on X11 launches one (dbus-launch) that writes into HOME and
+// outlives the game. A desktop that has a session bus names it, or keeps it at
+// $XDG_RUNTIME_DIR/bus; only without either is the address set to one that connects nowhere.
+void keep_off_session_bus() {
+    if (named("DBUS_SESSION_BUS_ADDRESS")) return;
+    struct stat bus {};
+    const std::string runtime = named("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    if (!runtime.empty() && stat((runtime + "/bus").c_str(), &bus) == 0 && S_ISSOCK(bus.st_mode)) return;
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
+// Starts SDL video. A display that is named but turns the connection away for a moment (a busy
+// X server answers EAGAIN) gets further tries for about a second.
+bool start_video() {
+    const bool display_named = named("DISPLAY") || named("WAYLAND_DISPLAY");
+    for (int32_t attempt = 1; SDL_Init(SDL_INIT_VIDEO) != 0; ++attempt) {
+        if (!display_named || attempt == 20) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
 }
 
 // Ends the process with the code once the last tone has played. The window goes with the X
@@ -220,7 +249,7 @@ std::vector<SDL_Event>& next_batch(double next_pass) {
     static std::vector<SDL_Event> batch;
     batch.clear();
     const double wait = next_pass - platform_seconds();
-    const int32_t wait_ms = wait <= 0 ? 0 : static_cast<int32_t>(std::ceil(wait * 1000.0));
+    const int32_t wait_ms = std::isinf(wait) ? -1 : wait <= 0 ? 0 : static_cast<int32_t>(std::ceil(wait * 1000.0));
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, wait_ms)) {
         batch.push_back(event);
@@ -251,11 +280,19 @@ void finish_if_requested() {
     if (handover.end_requested) finish(handover.end_code);
 }
 
+// Returns when the window thread must wake without an event: every pass period while the window
+// is busy; once it is quiet, only when the sound device is due to be closed, else never.
+double next_wake(double now, double last_activity) {
+    if (now - last_activity < BUSY_SECONDS) return now + PASS_SECONDS;
+    const double audio = audio_close_due();
+    return audio > 0 ? std::max(audio, now + PASS_SECONDS) : INFINITY;
+}
+
 // Services the window until the game ends the program. Each pass takes the events that arrived,
 // copies the changed rows and presents them; a pass with nothing to show presents nothing. Passes
-// come every 10 ms while the window is busy and every 100 ms once it has been quiet for a
-// while: events and frame changes wake the thread at once either way, so only the idle
-// wake-ups are saved.
+// come every 10 ms while the window is busy; once it has been quiet for a while the thread
+// sleeps until an event, a frame change or the closing of the idle sound device. Events and
+// frame changes wake it at once either way.
 [[noreturn]] void service_window() {
     double next_pass = platform_seconds() + PASS_SECONDS;
     double last_activity = platform_seconds();
@@ -276,10 +313,8 @@ void finish_if_requested() {
         repaint = false;
         const double now = platform_seconds();
         if (!batch.empty() || copied) last_activity = now;
-        if (now >= next_pass) {
-            close_idle_audio(now);
-            next_pass = now + (now - last_activity < BUSY_SECONDS ? PASS_SECONDS : IDLE_PASS_SECONDS);
-        }
+        if (now >= next_pass) close_idle_audio(now);
+        next_pass = next_wake(now, last_activity);
     }
 }
 
@@ -311,8 +346,9 @@ int main(int argc, char** argv) {
     program_file = argc > 0 && argv[0] ? argv[0] : "";
     const std::string name = platform_program_name();
     set_hints();
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "%s: geen beeldscherm gevonden (is DISPLAY gezet?)\n", name.c_str());
+    keep_off_session_bus();
+    if (!start_video()) {
+        std::fprintf(stderr, "%s: geen beeldscherm gevonden (is DISPLAY gezet?): %s\n", name.c_str(), SDL_GetError());
         return 1;
     }
     wake_event = SDL_RegisterEvents(1);
@@ -373,13 +409,17 @@ void platform_sleep_until_input(uint64_t seen) {
     input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
 }
 
-// Wakes the window thread so the change shows without waiting for the next pass.
-void platform_frame_changed() {
-    ++frame_change_count;
+void wake_window() {
     if (!window_open.load(std::memory_order_relaxed) || wake_pending.exchange(true)) return;
     SDL_Event event = {};
     event.type = wake_event;
-    if (SDL_PushEvent(&event) <= 0) wake_pending.store(false); // full queue: the next pass shows it
+    if (SDL_PushEvent(&event) <= 0) wake_pending.store(false); // full queue: it is awake anyway
+}
+
+// Wakes the window thread so the change shows at once.
+void platform_frame_changed() {
+    ++frame_change_count;
+    wake_window();
 }
 
 // The program file's name without folder or extension.

@@ -1,6 +1,7 @@
 // data_test.cpp -- the data table's read position and numbers, the picture text's decoder, and
 // the picture file: its name, and its extraction into real scratch directories set up in every
 // way a hostile or broken "temp" can be.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -17,6 +18,29 @@
 #include "screen/screen.h"
 #include "support.h"
 #include "tools/picture/picture_maker.h"
+
+// The test program's own fsync, linkat and rename note what the extraction does, in order, when
+// `file_log` is on: "sync file", "sync directory", "name".
+std::string file_log;
+bool logging = false;
+template <class Function>
+Function next(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+extern "C" int fsync(int file) {
+    struct stat st {};
+    if (logging && fstat(file, &st) == 0) file_log += S_ISDIR(st.st_mode) ? "sync directory, " : "sync file, ";
+    return next<int (*)(int)>("fsync")(file);
+}
+extern "C" int linkat(int from_directory, const char* from, int to_directory, const char* to, int flags) {
+    if (logging) file_log += "name, ";
+    return next<int (*)(int, const char*, int, const char*, int)>("linkat")(from_directory, from, to_directory, to,
+                                                                            flags);
+}
+extern "C" int rename(const char* from, const char* to) {
+    if (logging) file_log += "name, ";
+    return next<int (*)(const char*, const char*)>("rename")(from, to);
+}
 
 namespace {
 
@@ -229,7 +253,10 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     const std::string picture = scratch.file("ZAQT.bmp");
     EXPECT_FALSE(picture_file_exists());
     EXPECT_EQ(last_error(), 1);
+    logging = true;
     extract_picture();
+    logging = false;
+    EXPECT_EQ(file_log, "sync file, name, sync directory, ") << "a power cut never leaves a cut-off picture";
     EXPECT_EQ(data_read_index(), data_item_count()) << "the read position is left after the end marker";
     EXPECT_TRUE(picture_file_exists());
     EXPECT_EQ(last_error(), 0);

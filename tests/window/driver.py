@@ -79,7 +79,6 @@ class Program:
         self.audio = self.path("audio.raw")
         environment = dict(display.env if display else {"PATH": "/usr/bin:/bin"}, HOME=self.path("home"),
                            TMPDIR=self.path("tmp"), XDG_RUNTIME_DIR=self.path("tmp"), temp=self.temp,
-                           DBUS_SESSION_BUS_ADDRESS="unix:path=" + self.path("no-bus"),
                            SDL_AUDIODRIVER="disk" if audio else "dummy", SDL_DISKAUDIOFILE=self.audio)
         environment.update({k: v.replace("{root}", self.root) if v else v for k, v in (env or {}).items()})
         self.stderr_file = open(self.path("stderr.txt"), "w+")
@@ -94,6 +93,18 @@ class Program:
         self.stderr_file.flush()
         with open(self.stderr_file.name) as f:
             return f.read()
+
+    def outliving(self):
+        """Processes, the program's own aside, started with this run's scratch tree."""
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if self.root.encode() in f.read() and int(pid) != self.proc.pid:
+                        found.append(int(pid))
+            except OSError:
+                pass
+        return found
 
     def find_window(self):
         deadline = time.monotonic() + TIMEOUT

@@ -67,7 +67,7 @@ def expect_exit(program, code, what):
 # --- The game ---
 
 @case()
-def game_start(p, golden):
+def game_start(p, golden, shim=None):
     """The start screen pixel for pixel as the headless game draws it, with the picture written
     into "temp" and nothing anywhere else; the window's icon; Escape ends with 0."""
     p.find_window()
@@ -82,10 +82,11 @@ def game_start(p, golden):
     home = [os.path.join(d, f) for d, _, files in os.walk(p.path("home")) for f in files]
     check(home == [] and os.listdir(p.path("tmp")) == [] and p.stderr() == "",
           "written outside temp: %r %r; stderr %r" % (home, os.listdir(p.path("tmp")), p.stderr()))
+    check(not p.outliving(), "processes outlive the game: %r" % p.outliving())
 
 
 @case(started=True, audio=True)
-def game_play(p, golden):
+def game_play(p, golden, shim=None):
     """Keys and held clicks play a game; a refused key sounds; Escape at the turn ends it."""
     p.click(246, 37)  # "ja"
     p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
@@ -103,7 +104,7 @@ def game_play(p, golden):
 
 
 @case(started=True)
-def game_result(p, golden):
+def game_result(p, golden, shim=None):
     """A game won by keys typed ahead; the close request at the result ends with 0."""
     p.display.xdo("type", "--delay", 40, "j22435")
     p.wait_screen("the won game", lambda s: s.pixel(*hole(5, 1)) == RED and s.colours(3, 14) == {WHITE}, 15)
@@ -112,14 +113,14 @@ def game_result(p, golden):
 
 
 @case(started=True)
-def game_close_in_pause(p, golden):
+def game_close_in_pause(p, golden, shim=None):
     p.keys("j", "3")
     p.wait_screen("the human's disc", lambda s: s.pixel(*hole(3, 0)) == RED)  # its 500 ms pause runs now
     p.close_request()
     expect_exit(p, 0, "the close request during a disc pause")
 
 
-def game_no_sound(viertal, golden):
+def game_no_sound(viertal, golden, shim=None):
     """No sound device: the game starts, and refused keys' tones still take their time."""
     def body(p):
         p.keys("j")
@@ -136,7 +137,7 @@ def game_no_sound(viertal, golden):
         session(viertal, body, started=True, env=env)
 
 
-def game_read_only_temp(viertal, golden):
+def game_read_only_temp(viertal, golden, shim=None):
     """A "temp" the player may not write (run as nobody when we are root): the game starts, shows
     no picture and writes nothing anywhere."""
     as_user = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.geteuid() == 0 else []
@@ -157,19 +158,47 @@ def game_read_only_temp(viertal, golden):
         os.unlink(copy)
 
 
-def game_no_display(viertal, golden):
+def game_no_display(viertal, golden, shim=None):
+    """No display, or one that names no server: one Dutch line with SDL's reason, exit status 1."""
     for display in (None, ":31999"):
         p = Program(None, viertal, env={"DISPLAY": display})
         try:
             code, lines = p.exit_code(), p.stderr().splitlines()
-            check(code == 1 and lines == ["viertal: geen beeldscherm gevonden (is DISPLAY gezet?)"]
-                  and os.listdir(p.temp) == [], "DISPLAY=%s: exit %s, stderr %r" % (display, code, lines))
+            check(code == 1 and len(lines) == 1 and os.listdir(p.temp) == []
+                  and lines[0].startswith("viertal: geen beeldscherm gevonden (is DISPLAY gezet?): "),
+                  "DISPLAY=%s: exit %s, stderr %r" % (display, code, lines))
         finally:
             p.close()
 
 
+def game_busy_display(viertal, golden, shim):
+    """An X server that turns the first connections away: the start tries again and the window
+    comes; one that never lets the game in ends it after about a second with the Dutch line.
+    Then 40 quick starts in a row against a server kept busy with screenshots."""
+    session(viertal, lambda p: (p.find_window(), p.keys("Escape"), expect_exit(p, 0, "a start after 5 refusals")),
+            env={"LD_PRELOAD": shim, "VIERTAL_REFUSE_X": "5"})
+    session(viertal, lambda p: check(p.exit_code() == 1 and "geen beeldscherm" in p.stderr(), "never let in: %r"
+                                     % p.stderr()), env={"LD_PRELOAD": shim, "VIERTAL_REFUSE_X": "1000"})
+    display = Display()
+    busy = subprocess.Popen(["sh", "-c", "while import -window root -depth 8 rgb:- >/dev/null; do :; done"],
+                            env=display.env)
+    try:
+        for start in range(40):
+            p = Program(display, os.path.abspath(viertal))
+            try:
+                p.find_window()
+                p.keys("Escape")
+                expect_exit(p, 0, "quick start %d" % (start + 1))
+            finally:
+                p.close()
+    finally:
+        busy.kill()
+        busy.wait()
+        display.close()
+
+
 @case(started=True)
-def game_flood(p, golden, seconds="6"):
+def game_flood(p, golden, shim=None, seconds="6"):
     """Random keys and clicks for a while; the game then still answers Escape."""
     import random
     rng = random.Random(6)
@@ -225,13 +254,14 @@ def logged(p, kind):
     return [line[len(kind) + 1:] for line in p.lines() if line.startswith(kind + " ")]
 
 
-FIRST_KEYS = ["51", "106", "74", "32", "55", "27", "255 72", "3", "255 83", "255 59",
-              "130", "156", "225", "13", "8", "9"]
+FIRST_KEYS = ["51", "106", "74", "32", "55", "27", "255 72", "3", "255 83", "255 59", "255 58", "255 58",
+              "255 69", "255 91", "130", "156", "225", "13", "8", "9"]
 
 
 @case(env=demo(exit_code=7))
 def demo_input(p):
-    """Keys as the game reads them (F10, Alt+x and a lone Shift give nothing), held keys repeat,
+    """Keys as the game reads them (F10, Alt+x and a lone Shift give nothing; the locks and the
+    Windows key do), held keys repeat,
     the mouse's buttons, wheel and position, a repaint after unmapping, and the close request."""
     frame = demo_frame(p)
     shown(p, frame)
@@ -239,7 +269,8 @@ def demo_input(p):
         p.display.xdo(command, "--sync", p.window)
     shown(p, frame)
     p.display.xdo("type", "--delay", 30, "3jJ 7")
-    p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", delay=30)
+    p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", "Caps_Lock", "Caps_Lock", "Num_Lock", "Super_L",
+           delay=30)
     p.display.run("xmodmap", "-e", "keycode 248 = eacute sterling", "-e", "keycode 249 = ssharp", check=True)
     p.keys("eacute", "shift+eacute", "ssharp", "Return", "BackSpace", "Tab", delay=30)
     for key in ("Down", "a"):
