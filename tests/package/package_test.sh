@@ -13,12 +13,11 @@ fail() { echo "package test: FAILED: $*" >&2; exit 1; }
 (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >cpack.log 2>&1) ||
   { cat "$scratch/cpack.log" >&2; fail "cpack could not build the package"; }
 deb=$(ls "$scratch"/out/viertal_*.deb)
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = viertal ] || fail "package name $(field Package)"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture $(field Architecture)"
-field Depends | grep -q 'libsdl2-2\.0-0' || fail "no dependency on libsdl2-2.0-0: $(field Depends)"
-field Maintainer | grep -q '@' || fail "no maintainer address"
-[ "$(field Section)" = games ] || fail "section $(field Section)"
+fields=$(dpkg-deb -f "$deb" Package Architecture Section Depends Maintainer)
+echo "$fields" | grep -qx "Package: viertal" && echo "$fields" | grep -qx "Section: games" &&
+  echo "$fields" | grep -qx "Architecture: $(dpkg --print-architecture)" &&
+  echo "$fields" | grep -q "^Depends: .*libsdl2-2\.0-0" && echo "$fields" | grep -q "^Maintainer: .*@" ||
+  fail "the package's fields: $fields"
 
 files=$(dpkg-deb -c "$deb" | awk '$6 !~ /\/$/ {print $6}' | sort)
 expected=$(printf '%s\n' ./usr/bin/viertal ./usr/share/applications/viertal.desktop \

@@ -7,6 +7,7 @@
 
 #include "data/picture.h"
 #include "game/driver.h"
+#include "game/input.h"
 #include "rules/game_state.h"
 #include "screen/headless.h"
 #include "screen/screen.h"
@@ -128,16 +129,19 @@ std::string play(const std::string& scenario) {
     headless_start();
     game = GameState{};
     headless_run(seed != 0 ? seeded_program : program_main);
+    static std::string previous_start; // a start screen is written only where it differs
     std::string out = "== " + scenario + "\n";
     HeadlessStatus status = headless_wait_idle();
     for (size_t i = first; i <= all.size(); ++i) {
-        out += (i == first ? std::string("start") : all[i - 1]) + " | ";
+        const std::string step = i == first ? "start" : all[i - 1];
         if (status == HeadlessStatus::ended) {
-            out += "ended " + std::to_string(headless_exit_code()) + "\n";
+            out += step + " | ended " + std::to_string(headless_exit_code()) + "\n";
             break;
         }
-        out += messages() + " | " + discs() + " |" + tones() + " | " + std::to_string(int64_t(headless_now_ms())) +
-               " ms | " + frame_hash() + "\n";
+        const std::string now = messages() + " | " + discs() + " |" + tones() + " | " +
+                                std::to_string(int64_t(headless_now_ms())) + " ms | " + frame_hash();
+        if (i > first || now != previous_start) out += step + " | " + now + "\n";
+        if (i == first) previous_start = now;
         if (i == all.size()) break;
         play_step(all[i], temp + "/ZAQT.bmp");
         status = headless_wait_idle();
@@ -147,6 +151,17 @@ std::string play(const std::string& scenario) {
 }
 
 } // namespace
+
+// Clicks: "ja" is the cells from (238, 30) to (255, 44); column c the pixels from 42 + 64c to
+// 42 + 64c + 49 at any height, nothing in between.
+TEST(Games, ClicksMeanWhatLiesUnderThem) {
+    for (int32_t y : {0, 29, 30, 37, 44, 45, 300, 479})
+        for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
+            const int32_t c = (x - 42) / 64;
+            ASSERT_EQ(column_code_at(x), x >= 106 && x <= 539 && (x - 42) % 64 < 50 ? '0' + c : 0) << x;
+            ASSERT_EQ(on_yes_option(x, y), x >= 238 && x <= 255 && y >= 30 && y <= 44) << x << ", " << y;
+        }
+}
 
 TEST(Games, PlayAsTheirTranscriptsSay) {
     std::istringstream golden(read_file(GOLDEN_DIR "/games.golden"));

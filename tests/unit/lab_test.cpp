@@ -23,15 +23,21 @@ std::string run(const std::string& arguments) {
     const std::string errors = read_file(scratch.file("err"));
     for (size_t at = 0; at < errors.size(); at = errors.find('\n', at) + 1)
         text += "! " + errors.substr(at, errors.find('\n', at) - at + 1);
-    return text + "exit " + std::to_string(WEXITSTATUS(status)) + "\n";
+    text += "exit " + std::to_string(WEXITSTATUS(status));
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos;) text.replace(at, 1, " / ");
+    return text;
 }
 
-// The transcript holds the command lines ("$ viertal-lab ARGUMENTS"), each followed by its output.
+// Each line of the transcript is a command line ("$ viertal-lab ARGUMENTS"), then after "=>" its
+// output lines, joined by " / ": stdout, then stderr marked "! ", then the exit status.
 TEST(Lab, CommandsPrintAsTheirTranscriptSays) {
     std::istringstream golden(read_file(GOLDEN_DIR "/lab.golden"));
     std::string line, transcript;
     while (std::getline(golden, line))
-        if (line.rfind("$ viertal-lab", 0) == 0) transcript += line + "\n" + run(line.substr(13));
+        if (line.rfind("$ viertal-lab", 0) == 0) {
+            const std::string command = line.substr(0, line.find(" =>"));
+            transcript += command + " => " + run(command.substr(13)) + "\n";
+        }
     EXPECT_GT(transcript.size(), 500u);
     expect_golden("lab.golden", transcript);
 }

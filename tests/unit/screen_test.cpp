@@ -1,12 +1,11 @@
-// screen_test.cpp -- the screen facility on the headless backend: drawing, text and BMP files
-// checked against a transcript of what each step changed (tests/golden/screen.golden), and input,
-// pauses, tones and the text helpers by their rules.
+// screen_test.cpp -- the screen facility on the headless backend: drawing and text checked
+// against a transcript of what each step changed (tests/golden/screen.golden), and input, pauses,
+// tones and the text helpers by their rules.
 #include <sys/stat.h>
 
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #include "screen/headless.h"
@@ -57,7 +56,7 @@ struct Recorder {
 
 TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
     Recorder r;
-    for (int32_t radius : {1, 5, 18, 25, 26, 30})
+    for (int32_t radius : {1, 5, 26})
         for (int32_t fill : {0, -1})
             r.step("circle r" + std::to_string(radius) + (fill ? " disc" : ""), [=] {
                 draw_circle(100.0f + 70 * radius % 500, 200, float(radius), 0xFF4400 + fill, 0, 0, TURN, fill, 4);
@@ -142,72 +141,16 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
     expect_golden("screen.golden", r.out);
 }
 
-// A small BMP: 24 or 32 bits, info header of `info` bytes (12: the old core header), rows stored
-// bottom-up, or top-down for a negative height; pixel (x, y) coloured from x and y.
-std::string bmp(int32_t width, int32_t height, int32_t bits = 24, uint32_t info = 40) {
-    const size_t rows = std::abs(height), stride = (width * bits / 8 + 3) / 4 * 4, offset = 14 + info;
-    std::string b(offset + stride * rows, '\0');
-    auto put = [&](size_t at, uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) b[at + i] = char(v >> 8 * i);
-    };
-    b[0] = 'B', b[1] = 'M';
-    put(2, b.size(), 4), put(10, offset, 4), put(14, info, 4);
-    if (info == 12)
-        put(18, width, 2), put(20, height, 2), put(22, 1, 2), put(24, bits, 2);
-    else
-        put(18, width, 4), put(22, height, 4), put(26, 1, 2), put(28, bits, 2);
-    for (size_t i = 0; i < rows; ++i)
-        for (int32_t x = 0; x < width; ++x)
-            put(offset + i * stride + x * bits / 8, x * 7 << 16 | (height < 0 ? i : rows - 1 - i) * 3 << 8 | x, 3);
-    return b;
-}
-
-std::string with(std::string b, size_t at, uint32_t v, int bytes = 4) {
-    for (int i = 0; i < bytes; ++i) b[at + i] = char(v >> 8 * i);
-    return b;
-}
-
-TEST_F(ScreenFacility, BmpFilesLoadAsTheirTranscriptSays) {
+// The file contents are the fuzz target's (tests/fuzz, against a model of the format); here,
+// paths that are not files. A pipe without a writer must not hang the game.
+TEST_F(ScreenFacility, BmpPathsThatAreNoFilesChangeNothing) {
     Scratch scratch;
     mkfifo(scratch.file("pipe.bmp").c_str(), 0600);
-    const std::string good = bmp(4, 4);
-    const std::pair<const char*, std::string> files[] = {
-        {"4x4 24 bits", good},
-        {"3x2 32 bits top-down", bmp(3, -2, 32)},
-        {"3x3 core header", bmp(3, 3, 24, 12)},
-        {"5x1 v5 header", bmp(5, 1, 24, 124)},
-        {"700x500", bmp(700, 500)},
-        {"1x500 cut to the frame", bmp(1, 500)},
-        {"640x480", bmp(640, 480)},
-        {"cut in the pixel rows", bmp(640, 480).substr(0, 54 + 1920 * 100 + 7)},
-        {"cut in the header", good.substr(0, 30)},
-        {"empty", ""},
-        {"not BM", with(good, 0, 'A', 1)},
-        {"header size 20", with(good, 14, 20)},
-        {"header size huge", with(good, 14, 0xFFFFFFF0)},
-        {"planes 2", with(good, 26, 2, 2)},
-        {"width 0", with(good, 18, 0)},
-        {"width negative", with(good, 18, -4)},
-        {"height 0", with(good, 22, 0)},
-        {"8 bits", with(good, 28, 8, 2)},
-        {"run-length", with(good, 30, 1)},
-        {"bit fields", with(good, 30, 3)},
-        {"widest", with(good, 18, 0x7FFFFFFF)},
-        {"tallest", with(good, 22, 0x7FFFFFFF)},
-        {"most negative height", with(good, 22, 0x80000000)},
-        {"offset past the end", with(good, 10, 0xFFFFFFFF)},
-        {"offset into the headers", with(good, 10, 0)},
-    };
-    Recorder r;
-    for (const auto& [name, bytes] : files) {
-        r.step("", [] { draw_line(0, 0, 639, 479, 0xABCDEF, 2, 0xFFFF, 0); });
-        write_file(scratch.file("p.bmp"), bytes);
-        r.step(name, [&] { load_bmp(scratch.file("p.bmp")); });
-    }
-    r.step("missing file", [&] { load_bmp(scratch.file("missing.bmp")); });
-    r.step("a directory", [&] { load_bmp(scratch.path); });
-    r.step("a pipe without writer", [&] { load_bmp(scratch.file("pipe.bmp")); });
-    expect_golden("bmp.golden", r.out);
+    const std::string before = frame_hash();
+    EXPECT_EQ(load_bmp(scratch.file("missing.bmp")), ERROR_CANNOT_OPEN);
+    EXPECT_EQ(load_bmp(scratch.path), ERROR_BAD_FILE);
+    EXPECT_EQ(load_bmp(scratch.file("pipe.bmp")), ERROR_BAD_FILE);
+    EXPECT_EQ(frame_hash(), before);
 }
 
 TEST_F(ScreenFacility, TheKeyQueueKeepsTheLastFifteenAndExtendedKeysWhole) {
@@ -229,21 +172,6 @@ TEST_F(ScreenFacility, TheKeyQueueKeepsTheLastFifteenAndExtendedKeysWhole) {
     EXPECT_EQ(read_mouse(x, y, wheel, buttons, confinement), 0);
     EXPECT_EQ(std::vector<int32_t>({x, y, buttons}), std::vector<int32_t>({30, 40, 4}));
     EXPECT_EQ(input_serial(), serial + 2);
-}
-
-TEST_F(ScreenFacility, PausesTonesAndTheClockRunOnVirtualTime) {
-    const double start = headless_now_ms();
-    pause(250);
-    EXPECT_EQ(headless_now_ms() - start, 250);
-    headless_key_at(headless_now_ms() + 120, 'x');
-    const double before = headless_now_ms();
-    pause(1000);
-    EXPECT_EQ(headless_now_ms() - before, 150) << "a key ends a pause at the next 50 ms check";
-    tone(440, 200);
-    ASSERT_EQ(headless_tones().size(), 1u);
-    EXPECT_EQ(headless_tones()[0].frequency, 440);
-    EXPECT_EQ(headless_now_ms() - before, 350);
-    EXPECT_NEAR(timer_seconds() * 1000 - headless_now_ms(), 0, 1e-6);
 }
 
 TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
@@ -270,7 +198,8 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
 }
 
 // A game loop that polls without a pause must not keep the window thread from the screen lock:
-// from the 16th poll without a real sleep, each leaves the lock free for 50 us.
+// from the 16th poll without a real sleep, each leaves the lock free for 50 us, so 216 polls
+// cannot take less than 10 ms.
 TEST_F(ScreenFacility, APollingLoopLeavesTheLockToTheWindowThread) {
     headless_mouse(100, 100, 1);
     pause(1); // a real sleep: the count starts afresh
@@ -278,17 +207,6 @@ TEST_F(ScreenFacility, APollingLoopLeavesTheLockToTheWindowThread) {
     const auto start = std::chrono::steady_clock::now();
     for (int32_t i = 0; i < 216; ++i) i % 2 ? read_mouse(x, y, wheel, buttons, confinement) : (read_key(), 0), pause(0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
-    std::thread window([] {
-        for (int32_t i = 0; i < 200; ++i) {
-            std::lock_guard<std::mutex> hold(screen.lock);
-            set_mouse_position_locked(100 + i % 2, 100);
-        }
-        std::lock_guard<std::mutex> hold(screen.lock);
-        set_mouse_button_locked(0, false);
-    });
-    while (buttons >= 1) read_mouse(x, y, wheel, buttons, confinement); // a hang here is the fault
-    window.join();
-    EXPECT_EQ(buttons, 0);
 }
 
 } // namespace

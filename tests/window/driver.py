@@ -68,7 +68,7 @@ class Display:
 class Program:
     """One run of a program in its own scratch tree: home/, tmp/ and temp/ (or `temp`)."""
 
-    def __init__(self, display, path, env=None, temp=None, audio=False, prefix=(), preexec=None):
+    def __init__(self, display, path, env=None, temp=None, audio=False, prefix=()):
         self.display, self.window = display, None
         self.root = tempfile.mkdtemp(prefix="viertal-window-")
         os.chmod(self.root, 0o755)
@@ -83,8 +83,7 @@ class Program:
         environment.update({k: v.replace("{root}", self.root) if v else v for k, v in (env or {}).items()})
         self.stderr_file = open(self.path("stderr.txt"), "w+")
         self.proc = subprocess.Popen(list(prefix) + [path], env={k: v for k, v in environment.items() if v is not None},
-                                     cwd=self.path("tmp"), stdout=subprocess.PIPE, stderr=self.stderr_file, text=True,
-                                     preexec_fn=preexec)
+                                     cwd=self.path("tmp"), stdout=subprocess.PIPE, stderr=self.stderr_file, text=True)
 
     def path(self, *parts):
         return os.path.join(self.root, *parts)
@@ -150,10 +149,7 @@ class Program:
 
     def click(self, x, y, button=1, hold=0.08):
         """Moves to (x, y) in the window and presses and releases as a person does."""
-        self.display.xdo("mousemove", "--window", self.window, x, y)
-        self.display.xdo("mousedown", button)
-        time.sleep(hold)
-        self.display.xdo("mouseup", button)
+        self.display.xdo("mousemove", "--window", self.window, x, y, "mousedown", button, "sleep", hold, "mouseup", button)
         time.sleep(0.05)
 
     def close_request(self):
@@ -182,13 +178,8 @@ class Program:
         samples = array.array("h")
         with open(self.audio, "rb") as f:
             samples.frombytes(f.read())
-        crossings, last = [], 0
-        for i, s in enumerate(samples):
-            if abs(s) >= 200:
-                sign = 1 if s > 0 else -1
-                if last and sign != last:
-                    crossings.append(i)
-                last = sign
+        loud = [(i, s > 0) for i, s in enumerate(samples) if abs(s) >= 200]
+        crossings = [i for (i, up), (_, was_up) in zip(loud[1:], loud) if up != was_up]
         tones, start = [], 0
         for i in range(1, len(crossings) + 1):
             if i == len(crossings) or abs((crossings[i] - crossings[i - 1]) - (crossings[start + 1] - crossings[start])) > 3:

@@ -1,8 +1,8 @@
 // screen_demo.cpp -- a small program of the screen facility for the real-window tests.
 //
 // SCREEN_DEMO_MODE selects what it does:
-//   input (default)  opens the window, draws boxes, discs and text, writes the frame as a PPM
-//                    file to SCREEN_DEMO_FRAME, prints "ready" once the window shows it, then
+//   input (default)  opens the window, draws a box, discs, text and corner pixels, prints
+//                    "ready" once the window shows them, then
 //                    prints every key and every changed mouse state it reads ("key 51",
 //                    "key 255 72", "mouse RESULT X Y WHEEL BUTTONS"); the close request ends
 //                    it with exit code SCREEN_DEMO_EXIT (default 0).
@@ -40,21 +40,6 @@ void draw_scene() {
     print_text("Wil je beginnen?", 1);
     set_pixel(639, 0, 0xFFFFFF, 4);
     set_pixel(0, 479, 0x123456, 4);
-}
-
-// Writes the frame's shown colours (the low 24 bits) as a binary PPM file.
-bool write_frame(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    std::fprintf(file, "P6\n%d %d\n255\n", FRAME_WIDTH, FRAME_HEIGHT);
-    std::lock_guard<std::mutex> hold(screen.lock);
-    for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
-        for (int32_t x = 0; x < FRAME_WIDTH; ++x) {
-            const uint32_t p = screen.frame[y][x];
-            const unsigned char rgb[3] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)};
-            std::fwrite(rgb, 1, 3, file);
-        }
-    return std::fclose(file) == 0;
 }
 
 // Returns the log line of a key text.
@@ -99,8 +84,6 @@ void program_main() {
     }
     if (mode == "return") return;
     draw_scene();
-    const std::string frame_path = env("SCREEN_DEMO_FRAME", "");
-    if (!frame_path.empty() && !write_frame(frame_path)) say("cannot write " + frame_path);
     sdl_probe_wait_presented(sdl_probe_frame_changes());
     say("ready");
     log_input();
