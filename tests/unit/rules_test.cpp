@@ -113,6 +113,8 @@ TEST(Rules, ColumnsRefuseASeventhDiscAndTheConsistencyCheckSeesCorruption) {
     EXPECT_EQ(lowest_empty_cell(3), 0);
     EXPECT_FALSE(drop_cell(3, HUMAN) || drop_cell(0, HUMAN) || drop_cell(8, HUMAN));
     EXPECT_TRUE(board_is_consistent());
+    game.drop_row[3] = 2;
+    EXPECT_FALSE(board_is_consistent()) << "a full column's drop row off the steps of 4";
     for (int32_t kind = 0; kind < 5; ++kind) {
         new_game();
         for (char c : std::string("4431")) play(c - '0', HUMAN);
@@ -174,6 +176,7 @@ TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
     for (char c : std::string("111111222222333333444444555555666666777777")) play(c - '0', c % 2 ? HUMAN : COMPUTER);
     score_columns();
     for (int32_t c = 1; c <= 7; ++c) EXPECT_EQ(game.column_scores[c], FULL_COLUMN_SCORE);
+    EXPECT_EQ(choose_computer_column(), 0) << "a full board has no column left";
 }
 
 TEST(Rules, WholeGamesOfEveryStyleAllocateNothing) {

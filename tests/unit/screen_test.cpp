@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "screen/cp437.h"
 #include "screen/headless.h"
 #include "screen/platform.h"
 #include "screen/screen.h"
@@ -64,6 +65,8 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
     r.step("arc half", [] { draw_circle(320, 240, 20, 0xFFFF00, 0, 0, 3.14159265f, 0, 4); });
     r.step("arc quarter", [] { draw_circle(320, 300, 20, 0xFFFF00, 0, 1.5707963f, 3.14159265f, 0, 4); });
     r.step("circles clipped", [] {
+        draw_circle(0, 240, 30, 0x4080FF, 0, 0, TURN, 0, 4);
+        draw_circle(320, 0, 30, 0x4080FF, 0, 0, TURN, 0, 4);
         draw_circle(0, 0, 30, 0x4080FF, 0, 0, TURN, -1, 4);
         draw_circle(639, 479, 30, 0x4080FF, 0, 0, TURN, 0, 4);
         draw_circle(635, 240, 30, 0x4080FF, 0, 0, TURN, -1, 4);
@@ -192,6 +195,8 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
     EXPECT_EQ(got, "[][][][bc][ab][c][]");
     EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT) << "a count below -1";
     EXPECT_EQ(text_mid(std::string("a\0b", 3), 2, 2), std::string("\0b", 2));
+    EXPECT_EQ(cp437_from_utf8("\xC3\xA9\xE2\x82\xAC\xCE\xB2\xC3\x9F\xFF!"), std::vector<uint8_t>({130, 225, 225, '!'}))
+        << "e acute; the euro sign is left out; beta is drawn as sharp s; a broken byte is skipped";
     std::string codes;
     for (int32_t position : {-1, 0, 1, 2, 3}) codes += std::to_string(char_code("\xFFk", position)) + " ";
     EXPECT_EQ(codes, "0 0 255 107 0 ");

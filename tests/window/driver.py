@@ -173,11 +173,16 @@ class Program:
         """What the program printed on stdout, once it has ended."""
         return self.proc.stdout.read().splitlines()
 
-    def tones(self):
-        """The disk audio file as (frequency Hz, duration ms) of each steady tone in it."""
+    def samples(self):
+        """The samples SDL's disk audio driver wrote: 16 bits, one channel, 22,050 a second."""
         samples = array.array("h")
         with open(self.audio, "rb") as f:
             samples.frombytes(f.read())
+        return samples
+
+    def tones(self):
+        """The disk audio file as (frequency Hz, duration ms) of each steady tone in it."""
+        samples = self.samples()
         loud = [(i, s > 0) for i, s in enumerate(samples) if abs(s) >= 200]
         crossings = [i for (i, up), (_, was_up) in zip(loud[1:], loud) if up != was_up]
         tones, start = [], 0
