@@ -67,7 +67,7 @@ def quick_starts(viertal, count=40):
     started = 0
     try:
         for _ in range(count):
-            game = Program(display, viertal)
+            game = Program(display, os.path.abspath(viertal))
             try:
                 game.find_window()
                 game.keys("Escape")
