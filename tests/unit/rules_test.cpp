@@ -113,6 +113,8 @@ TEST(Rules, ColumnsRefuseASeventhDiscAndTheConsistencyCheckSeesCorruption) {
     EXPECT_EQ(lowest_empty_cell(3), 0);
     EXPECT_FALSE(drop_cell(3, HUMAN) || drop_cell(0, HUMAN) || drop_cell(8, HUMAN));
     EXPECT_TRUE(board_is_consistent());
+    game.drop_row[3] -= DROP_ROW_STEP; // the driver lowers it on a refused attempt as well
+    EXPECT_TRUE(board_is_consistent());
     game.drop_row[3] = 2;
     EXPECT_FALSE(board_is_consistent()) << "a full column's drop row off the steps of 4";
     for (int32_t kind = 0; kind < 5; ++kind) {

@@ -82,6 +82,8 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
     r.step("filled box corners swapped", [] { draw_line(600, 470, 630, 440, 0x00C0C0, 2, 0xFFFF, 0); });
     r.step("boxes clipped", [] {
         draw_line(-5, -5, 2, 3, 0x0000FF, 2, 0xFFFF, 0);
+        draw_line(-5, 100, 10, 120, 0x0000FF, 1, 0xFFFF, 0);
+        draw_line(300, -5, 320, 10, 0x0000FF, 1, 0xFFFF, 0);
         draw_line(635, 470, 900, 900, 0x0000FF, 2, 0xFFFF, 0);
         draw_line(700, 10, 800, 20, 0x0000FF, 2, 0xFFFF, 0);
     });
@@ -124,6 +126,8 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
         locate(31, 5);
         locate(5, 81);
         locate(5, -1);
+        locate(6, 80);
+        print_text("z", 0);
     });
     r.step("wrap after column 80", [] {
         locate(7, 75);

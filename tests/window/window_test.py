@@ -89,7 +89,8 @@ def game_start(p, golden, shim=None):
     p.keys("Escape")
     expect_exit(p, 0, "Escape at the human's turn")
     tones, loud = p.tones(), [abs(s) for s in p.samples() if abs(s) >= 200]
-    check(loud[0] < max(loud) / 4 and loud[-1] < max(loud) / 4, "a tone starts or stops with a click")
+    check(loud[0] < max(loud) / 4 and loud[-1] < max(loud) / 4 and 9000 < max(loud) <= 9831,
+          "a tone starts or stops with a click, or goes beyond its amplitude of 9,830: peak %d" % max(loud))
     check(len(tones) == 2 and all(abs(f - wf) <= wf * 0.02 and abs(d - wd) <= 8
                                   for (f, d), (wf, wd) in zip(tones, ERROR_TONES)),
           "the refused key sounded %r, expected %r" % (tones, ERROR_TONES))
