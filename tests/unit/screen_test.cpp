@@ -84,6 +84,8 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
         draw_line(-5, -5, 2, 3, 0x0000FF, 2, 0xFFFF, 0);
         draw_line(-5, 100, 10, 120, 0x0000FF, 1, 0xFFFF, 0);
         draw_line(300, -5, 320, 10, 0x0000FF, 1, 0xFFFF, 0);
+        draw_line(630, 200, 700, 220, 0x0000FF, 1, 0xFFFF, 0);
+        draw_line(300, 470, 320, 490, 0x0000FF, 1, 0xFFFF, 0);
         draw_line(635, 470, 900, 900, 0x0000FF, 2, 0xFFFF, 0);
         draw_line(700, 10, 800, 20, 0x0000FF, 2, 0xFFFF, 0);
     });
@@ -199,8 +201,9 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
     EXPECT_EQ(got, "[][][][bc][ab][c][]");
     EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT) << "a count below -1";
     EXPECT_EQ(text_mid(std::string("a\0b", 3), 2, 2), std::string("\0b", 2));
-    EXPECT_EQ(cp437_from_utf8("\xC3\xA9\xE2\x82\xAC\xCE\xB2\xC3\x9F\xFF!"), std::vector<uint8_t>({130, 225, 225, '!'}))
-        << "e acute; the euro sign is left out; beta is drawn as sharp s; a broken byte is skipped";
+    EXPECT_EQ(cp437_from_utf8("\xC3\xA9\xE2\x82\xAC\xCE\xB2\xC3\x9F\xCE\xBC\xFF!"),
+              std::vector<uint8_t>({130, 225, 225, 230, '!'}))
+        << "e acute; the euro sign is left out; beta is drawn as sharp s, mu as micro; a broken byte is skipped";
     std::string codes;
     for (int32_t position : {-1, 0, 1, 2, 3}) codes += std::to_string(char_code("\xFFk", position)) + " ";
     EXPECT_EQ(codes, "0 0 255 107 0 ");

@@ -158,7 +158,7 @@ def demo_frame(p):
     return p.wait_screen("the demo's picture", lambda s: s.pixel(320, 240) == YELLOW and s.pixel(0, 479) == 0x123456).rgb
 
 
-FIRST_KEYS = ["51", "106", "74", "32", "55", "27", "255 72", "3", "255 83", "255 59", "255 58", "255 58",
+FIRST_KEYS = ["51", "106", "74", "32", "55", "27", "255 72", "3", "255 83", "255 59", "255 73", "255 58", "255 58",
               "255 69", "255 91", "130", "156", "225", "13", "8", "9"]
 
 
@@ -172,7 +172,7 @@ def demo_input(p):
         p.display.xdo(command, "--sync", p.window)
     shown(p, frame)
     p.display.xdo("type", "--delay", 30, "3jJ 7")
-    p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", "Caps_Lock", "Caps_Lock", "Num_Lock", "Super_L",
+    p.keys("Escape", "Up", "F10", "alt+x", "shift", "ctrl+c", "Delete", "F1", "Prior", "Caps_Lock", "Caps_Lock", "Num_Lock", "Super_L",
            delay=30)
     p.display.run("xmodmap", "-e", "keycode 248 = eacute sterling", "-e", "keycode 249 = ssharp", check=True)
     p.keys("eacute", "shift+eacute", "ssharp", "Return", "BackSpace", "Tab", delay=30)
