@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         screen.opened = true;
     }
     FILE* f = std::fopen(path.c_str(), "wb");
-    FUZZ_CHECK(f && std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0, "cannot write %s\n", path.c_str());
+    FUZZ_CHECK(f && (size == 0 || std::fwrite(data, 1, size, f) == size) && std::fclose(f) == 0, "cannot write %s\n",
+               path.c_str());
     std::fill(&screen.frame[0][0], &screen.frame[0][0] + FRAME_WIDTH * FRAME_HEIGHT, MARKER);
     const int32_t result = load_bmp(path);
     std::remove(path.c_str());
