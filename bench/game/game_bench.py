@@ -48,9 +48,14 @@ def wake_ups(pid):
     return total
 
 
-def idle_percent(game):
-    """The program's CPU use over SECONDS, in percent of one core, and its wake-ups per second."""
-    time.sleep(4.0)  # let the wait settle: tones, pauses and the sound device's idle close (3 s)
+def idle_percent(game, threads=None):
+    """The program's CPU use over SECONDS, in percent of one core, and its wake-ups per second.
+    First lets the wait settle: tones, pauses, and the sound device's close 3 s after the last
+    tone, which ends the audio thread (down to `threads` threads)."""
+    time.sleep(1.0)
+    deadline = time.monotonic() + 10
+    while threads and len(os.listdir("/proc/%d/task" % game.proc.pid)) > threads and time.monotonic() < deadline:
+        time.sleep(0.1)
     used, woken = cpu_seconds(game.proc.pid), wake_ups(game.proc.pid)
     start = time.monotonic()
     time.sleep(SECONDS)
@@ -63,7 +68,7 @@ def quick_starts(viertal, count=40):
     player's desktop can be; returns how many showed their window and ended with Escape."""
     display = Display()
     busy = subprocess.Popen(["sh", "-c", "while import -window root -depth 8 rgb:- >/dev/null; do :; done"],
-                            env=display.env)
+                            env=display.env, stderr=subprocess.DEVNULL)
     started = 0
     try:
         for _ in range(count):
@@ -104,12 +109,13 @@ def main():
             game.find_window()
             game.wait_screen("the start question", lambda s: s.colours(3, 31) == {0xFFFF00})
             display.xdo("mousemove", "--window", game.window, 600, 20)  # the pointer rests over the window
+            threads = len(os.listdir("/proc/%d/task" % game.proc.pid))  # no tone has played yet
             results = [("start question", idle_percent(game))]
             game.keys("j")
-            results.append(("human's turn", idle_percent(game)))
+            results.append(("human's turn", idle_percent(game, threads)))
             display.xdo("type", "--delay", "40", "22435")  # the human wins with the 9th disc
-            game.wait_screen("the won game", lambda s: s.colours(3, 14) == {0xFFFFFF}, 15)
-            results.append(("result", idle_percent(game)))
+            game.wait_screen("the won game", lambda s: s.pixel(387, 360) == 0xFF4400, 15)  # the 5th disc, column 5
+            results.append(("result", idle_percent(game, threads)))
             game.keys("Escape")
             game.exit_code()
         finally:
