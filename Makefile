@@ -13,15 +13,17 @@ BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build run test check bench fuzz package format clean
+.PHONY: all deps configure build run test check bench fuzz package format clean
 
 all: build
 
 deps:
 	@scripts/install-deps
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -32,10 +34,9 @@ test: build
 	scripts/test-sanitizers
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-check: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS) --target unit_tests fuzz_replay_bmp
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -R '^(unit\.|fuzz_replay_)'
+check: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target unit_programs
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
 
 bench: build
 	scripts/bench $(BUILD)

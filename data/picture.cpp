@@ -5,9 +5,9 @@
 // even a program killed in the middle of the write leaves nothing behind. Elsewhere it creates a
 // fresh file beside the final name (exclusive create, so nothing planted there is followed or
 // overwritten). Either way the whole picture is written, flushed to the disk and closed, and only
-// then named "ZAQT.bmp"; the directory is flushed after. A reader therefore sees no file or a whole one, an
-// interrupted run leaves no cut-off picture behind, and two programs starting at once both end
-// with one whole, identical file.
+// then named "ZAQT.bmp"; the directory is flushed after. A reader therefore sees no file or a
+// whole one, an interrupted run or a power cut leaves no cut-off picture behind, and two
+// programs starting at once both end with one whole, identical file.
 #include "data/picture.h"
 
 #include <cerrno>

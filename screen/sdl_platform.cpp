@@ -3,9 +3,9 @@
 // SDL wants its window and events on the thread that started video, so main() keeps the
 // process's first thread for the window and runs program_main() on a second thread (the game
 // thread). The window thread sleeps until an event arrives, the game signals a frame change, or
-// the pass period has passed (10 ms while busy; once quiet, no period at all); each pass turns events into keys and
-// mouse state and copies the changed frame rows into a streaming texture under the screen lock,
-// then presents the texture when anything changed.
+// the pass period has passed (10 ms while busy; once quiet there is no period); each pass turns
+// events into keys and mouse state and copies the changed frame rows into a streaming texture
+// under the screen lock, then presents the texture when anything changed.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -74,24 +74,23 @@ SDL_Window* window = nullptr;     // window thread only
 SDL_Renderer* renderer = nullptr; // window thread only
 SDL_Texture* texture = nullptr;   // window thread only: what the window shows of the frame
 
+// Returns true when the environment variable is set and not empty.
+bool named(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
 // Sets the hints that keep SDL on the cheap software path and leave closing to the game.
 void set_hints() {
     // Only drivers that show a window on a real display: SDL would otherwise fall back to its
     // invisible offscreen driver. SDL_VIDEODRIVER in the environment still overrides this.
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "x11,wayland,kmsdrm" : "x11,kmsdrm");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, named("WAYLAND_DISPLAY") ? "x11,wayland,kmsdrm" : "x11,kmsdrm");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-}
-
-// Returns true when the environment variable is set and not empty.
-bool named(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
 }
 
 // Keeps SDL from starting a session bus of its own. SDL's start asks libdbus for the session
@@ -101,8 +100,9 @@ bool named(const char* variable) {
 void keep_off_session_bus() {
     if (named("DBUS_SESSION_BUS_ADDRESS")) return;
     struct stat bus {};
-    const std::string runtime = named("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
-    if (!runtime.empty() && stat((runtime + "/bus").c_str(), &bus) == 0 && S_ISSOCK(bus.st_mode)) return;
+    if (named("XDG_RUNTIME_DIR") && stat((std::string(std::getenv("XDG_RUNTIME_DIR")) + "/bus").c_str(), &bus) == 0 &&
+        S_ISSOCK(bus.st_mode))
+        return;
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 

@@ -164,10 +164,5 @@ TEST(Games, ClicksMeanWhatLiesUnderThem) {
 }
 
 TEST(Games, PlayAsTheirTranscriptsSay) {
-    std::istringstream golden(read_file(GOLDEN_DIR "/games.golden"));
-    std::string line, transcript;
-    while (std::getline(golden, line))
-        if (line.rfind("== ", 0) == 0) transcript += play(line.substr(3));
-    EXPECT_GT(transcript.size(), 1000u);
-    expect_golden("games.golden", transcript);
+    expect_replayed_golden("games.golden", "== ", play);
 }

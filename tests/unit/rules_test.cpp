@@ -149,11 +149,8 @@ TEST(Rules, OpeningColumnIsTwoToFiveFromTheRandomNumber) {
 // ("moves 3344"), then the column scores and the choice of styles 0 to 3, and of a style out of
 // range (played as 0). A new position is a new line with nothing after it (then UPDATE_GOLDEN=1).
 TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
-    std::istringstream golden(read_file(GOLDEN_DIR "/scores.golden"));
-    std::string line, out;
-    while (std::getline(golden, line)) {
-        const std::string position = line.substr(0, line.find(" =>"));
-        out += position + " =>";
+    expect_replayed_golden("scores.golden", "", [](const std::string& position) {
+        std::string out = position + " =>";
         for (int32_t tactic = 0; tactic <= 4; ++tactic) {
             new_game(tactic);
             std::istringstream words(position);
@@ -170,10 +167,8 @@ TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
             for (int32_t c = 1; c <= 7; ++c) out += " " + std::to_string(game.column_scores[c]);
             out += " >" + std::to_string(choose_computer_column());
         }
-        out += "\n";
-    }
-    EXPECT_GT(out.size(), 500u);
-    expect_golden("scores.golden", out);
+        return out + "\n";
+    });
     new_game();
     for (char c : std::string("111111222222333333444444555555666666777777")) play(c - '0', c % 2 ? HUMAN : COMPUTER);
     score_columns();

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "screen/screen_state.h"
@@ -44,6 +46,23 @@ inline void expect_golden(const std::string& name, const std::string& actual) {
     const std::string path = std::string(GOLDEN_DIR) + "/" + name;
     if (std::getenv("UPDATE_GOLDEN") != nullptr) return write_file(path, actual);
     EXPECT_EQ(read_file(path), actual) << "differs from " << path << " (UPDATE_GOLDEN=1 rewrites it)";
+}
+
+// Replays a transcript that carries its own inputs: each line that begins with `marker` holds
+// one, up to " =>" or the end of the line, and `replay` writes the lines that input stands for,
+// its own line first. The transcript so made must equal the file.
+inline void expect_replayed_golden(const std::string& name, const std::string& marker,
+                                   const std::function<std::string(const std::string&)>& replay) {
+    std::istringstream golden(read_file(std::string(GOLDEN_DIR) + "/" + name));
+    std::string line, transcript;
+    int32_t inputs = 0;
+    while (std::getline(golden, line))
+        if (line.rfind(marker, 0) == 0) {
+            ++inputs;
+            transcript += replay(line.substr(marker.size(), line.find(" =>") - marker.size()));
+        }
+    EXPECT_GT(inputs, 0) << name << " holds no inputs";
+    expect_golden(name, transcript);
 }
 
 // FNV-1a of the frame's shown colours (the low 24 bits), as 16 hex digits. The real-window tests

@@ -77,10 +77,10 @@ class Program:
             os.chmod(self.path(name), 0o777)
         self.temp = temp or self.path("temp")
         self.audio = self.path("audio.raw")
-        environment = dict(display.env if display else {"PATH": "/usr/bin:/bin"}, HOME=self.path("home"),
+        environment = dict(display.env, HOME=self.path("home"),
                            TMPDIR=self.path("tmp"), XDG_RUNTIME_DIR=self.path("tmp"), temp=self.temp,
                            SDL_AUDIODRIVER="disk" if audio else "dummy", SDL_DISKAUDIOFILE=self.audio)
-        environment.update({k: v.replace("{root}", self.root) if v else v for k, v in (env or {}).items()})
+        environment.update(env or {})
         self.stderr_file = open(self.path("stderr.txt"), "w+")
         self.proc = subprocess.Popen(list(prefix) + [path], env={k: v for k, v in environment.items() if v is not None},
                                      cwd=self.path("tmp"), stdout=subprocess.PIPE, stderr=self.stderr_file, text=True)
