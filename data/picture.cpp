@@ -22,6 +22,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <csignal>
@@ -33,10 +34,23 @@ namespace {
 // The directory used when no variable names one; replaced only by tests.
 std::string fallback_directory = "/tmp";
 
-// Returns the value of environment variable `name`, or "" when unset.
+// Returns the value of environment variable `name`, or "" when unset. On Windows the name is
+// matched whatever its case, so "temp" finds the usual "TEMP".
 std::string environment(const char* name) {
+#ifdef _WIN32
+    std::string value(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD size = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+        if (size < value.size()) {
+            value.resize(size); // 0: unset or empty
+            return value;
+        }
+        value.resize(size); // too small: size is what it needs, the final zero included
+    }
+#else
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : std::string(value);
+#endif
 }
 
 // Returns a name for a new file beside `name`, different at every call of this process.
@@ -91,8 +105,12 @@ void sync_directory(const std::string& name) {
 // everything went well; else removes it.
 void finish_scratch_file(int32_t file, const std::string& scratch, const std::string& name, bool written) {
 #ifdef _WIN32
-    bool closed = _close(file) == 0;
-    if (written && closed && MoveFileExA(scratch.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
+    // Write-through: the rename reaches the disk before the call returns.
+    const bool synced = written && _commit(file) == 0;
+    const bool closed = _close(file) == 0;
+    if (synced && closed &&
+        MoveFileExA(scratch.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return;
     _unlink(scratch.c_str());
 #else
     const bool synced = written && fsync(file) == 0;

@@ -5,7 +5,11 @@
 // 640 pixels) is ever read into memory, and a fixed buffer holds it.
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +19,37 @@
 #include "screen/screen_core.h"
 
 namespace {
+
+#ifdef _WIN32
+// Reads up to n bytes at file position pos, as pread does elsewhere.
+int64_t pread(int fd, void* buffer, size_t n, int64_t pos) {
+    if (_lseeki64(fd, pos, SEEK_SET) != pos) return -1;
+    return _read(fd, buffer, static_cast<unsigned>(n));
+}
+
+// Opens the file for reading bytes.
+int open_for_reading(const std::string& path) {
+    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+}
+
+// Returns the size of an open regular file, or -1 for anything else.
+int64_t regular_file_size(int fd) {
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG ? int64_t(st.st_size) : -1;
+}
+#else
+// Opens the file for reading bytes. O_NONBLOCK: a pipe planted under the picture's name must not
+// hang the game.
+int open_for_reading(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+// Returns the size of an open regular file, or -1 for anything else.
+int64_t regular_file_size(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
+}
+#endif
 
 // The fields of the two headers that matter here.
 struct BmpInfo {
@@ -38,7 +73,11 @@ uint32_t u32(const unsigned char* p) {
 bool read_exact(int fd, unsigned char* buffer, size_t n) {
     size_t done = 0;
     while (done < n) {
-        ssize_t got = ::read(fd, buffer + done, n - done);
+#ifdef _WIN32
+        const int64_t got = _read(fd, buffer + done, static_cast<unsigned>(n - done));
+#else
+        const ssize_t got = ::read(fd, buffer + done, n - done);
+#endif
         if (got <= 0) return false;
         done += size_t(got);
     }
@@ -49,7 +88,7 @@ bool read_exact(int fd, unsigned char* buffer, size_t n) {
 bool read_at(int fd, int64_t pos, unsigned char* buffer, size_t n) {
     size_t done = 0;
     while (done < n) {
-        ssize_t got = ::pread(fd, buffer + done, n - done, off_t(pos + int64_t(done)));
+        const int64_t got = pread(fd, buffer + done, n - done, pos + int64_t(done));
         if (got <= 0) return false;
         done += size_t(got);
     }
@@ -116,21 +155,24 @@ int32_t draw_rows_locked(int fd, const BmpInfo& info, int64_t file_size) {
 // cannot be opened (frame unchanged); 3 when it is not a readable uncompressed 24/32-bit BMP
 // (frame unchanged) or ends early (the rows stored before the end stay drawn).
 int32_t load_bmp(const std::string& path) {
-    // O_NONBLOCK: a pipe planted under the picture's name must not hang the game.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open_for_reading(path);
     if (fd < 0) return set_error(ERROR_CANNOT_OPEN);
-    struct stat st {};
+    const int64_t size = regular_file_size(fd);
     BmpInfo info{};
     int32_t result = ERROR_BAD_FILE;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && read_headers(fd, info) == 0) {
+    if (size >= 0 && read_headers(fd, info) == 0) {
         std::lock_guard<std::mutex> hold(screen.lock);
         if (screen.opened) {
-            result = draw_rows_locked(fd, info, int64_t(st.st_size));
+            result = draw_rows_locked(fd, info, size);
             platform_frame_changed();
         } else {
             result = ERROR_BAD_ARGUMENT; // nothing is drawn before open_screen
         }
     }
+#ifdef _WIN32
+    _close(fd);
+#else
     ::close(fd);
+#endif
     return set_error(result);
 }

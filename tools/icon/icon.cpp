@@ -1,6 +1,7 @@
 // icon.cpp -- draws the program's icon (a corner of the board with a winning diagonal) as PNGs.
 //
-// Usage: viertal-icon OUTDIR   writes OUTDIR/viertal-48.png, viertal-128.png and viertal-256.png.
+// Usage: viertal-icon OUTDIR   writes OUTDIR/viertal-48.png, viertal-128.png and viertal-256.png,
+//                              and OUTDIR/viertal.ico for the Windows program.
 //
 // The icon uses the game's own colours: the board plate 0x2200AA with round holes, through which
 // the dark background shows, and discs 0xFF4400 / 0xFFFF00 with their darker rings 0xBB0000 /
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/icon/png.h"
@@ -132,6 +134,59 @@ bool write_window_icon(const std::string& path) {
     return write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+// Appends v as `bytes` little-endian bytes.
+void put_le(std::vector<uint8_t>& out, uint32_t v, int32_t bytes) {
+    for (int32_t i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// Returns one icon image in the classic form: a 32-bit BGRA bitmap, bottom row first, with
+// the doubled height the format asks for, then its 1-bit mask (set where fully transparent).
+std::vector<uint8_t> icon_bitmap(int32_t size) {
+    const std::vector<uint8_t> rgba = render(size);
+    const int32_t mask_stride = (size + 31) / 32 * 4;
+    std::vector<uint8_t> out;
+    for (uint32_t v : {40u, uint32_t(size), uint32_t(size * 2), 1u | 32u << 16, 0u, 0u, 0u, 0u, 0u, 0u})
+        put_le(out, v, 4);
+    for (int32_t y = size - 1; y >= 0; --y)
+        for (int32_t x = 0; x < size; ++x) {
+            const uint8_t* p = &rgba[(static_cast<size_t>(y) * size + x) * 4];
+            out.insert(out.end(), {p[2], p[1], p[0], p[3]});
+        }
+    for (int32_t y = size - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(static_cast<size_t>(mask_stride), 0);
+        for (int32_t x = 0; x < size; ++x)
+            if (rgba[(static_cast<size_t>(y) * size + x) * 4 + 3] == 0)
+                row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+// Returns the Windows icon file: 16, 24, 32 and 48 pixels as bitmaps, 256 as PNG, as Windows
+// itself stores large icons.
+std::vector<uint8_t> icon_file() {
+    std::vector<std::pair<int32_t, std::vector<uint8_t>>> images;
+    for (int32_t size : {16, 24, 32, 48}) images.emplace_back(size, icon_bitmap(size));
+    images.emplace_back(256, encode_png(256, 256, render(256)));
+    std::vector<uint8_t> out;
+    put_le(out, 0, 2);
+    put_le(out, 1, 2); // an icon, not a cursor
+    put_le(out, static_cast<uint32_t>(images.size()), 2);
+    uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+    for (const auto& [size, bytes] : images) {
+        put_le(out, size % 256, 1); // 0 stands for 256
+        put_le(out, size % 256, 1);
+        put_le(out, 0, 2); // no palette, reserved
+        put_le(out, 1, 2); // planes
+        put_le(out, 32, 2);
+        put_le(out, static_cast<uint32_t>(bytes.size()), 4);
+        put_le(out, offset, 4);
+        offset += static_cast<uint32_t>(bytes.size());
+    }
+    for (const auto& image : images) out.insert(out.end(), image.second.begin(), image.second.end());
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -149,6 +204,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "viertal-icon: cannot write %s\n", path.c_str());
             return 1;
         }
+    }
+    const std::string ico = std::string(argv[1]) + "/viertal.ico";
+    if (!write_file(ico, icon_file())) {
+        std::fprintf(stderr, "viertal-icon: cannot write %s\n", ico.c_str());
+        return 1;
     }
     return 0;
 }

@@ -1,0 +1,37 @@
+// win32_internal.h -- what the Win32 backend's files share: the window's geometry and its input.
+//
+// Private to the Win32 backend (win32_platform.cpp, win32_input.cpp, win32_audio.cpp).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Where the frame lies in the client area: whole-number scale, centred, black bars around it.
+struct FramePlacement {
+    int32_t scale; // 1 or more
+    int32_t left;  // client x of frame pixel 0
+    int32_t top;   // client y of frame pixel 0
+};
+
+// Returns the placement of the frame in a client area of that size.
+FramePlacement place_frame(int32_t client_width, int32_t client_height);
+
+// What the window procedure must do after an input message, beyond the input state itself.
+enum class InputAction { none, toggle_full_screen };
+
+// Returns true for the keyboard, mouse, focus and close messages that handle_input_message_locked
+// turns into input.
+bool is_input_message(UINT message);
+
+// Turns a keyboard, mouse, focus or close message into key codes and mouse state. Returns true
+// when the message was the window's to handle (the caller then returns `result`), false when it
+// goes on to DefWindowProc. Called by the window thread with the screen lock held; it calls
+// nothing that sends a message back to the window, which would take the lock a second time.
+bool handle_input_message_locked(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result,
+                                 InputAction& action);
+
+// Follows the mouse after an input message, without the screen lock (these calls send messages
+// to the window): asks once per visit to be told when the pointer leaves, and holds the mouse
+// while a button is down, so that its release outside the window still arrives.
+void follow_mouse(HWND window, UINT message, WPARAM wparam);

@@ -1,0 +1,361 @@
+// win32_platform.cpp -- the Windows window: start-up, the game thread, the message loop, the end.
+//
+// Windows delivers a window's messages to the thread that created it, so main() keeps the
+// process's first thread for the window and runs program_main() on a second thread (the game
+// thread), as on the other platforms. The window thread sleeps in GetMessage until a message
+// arrives; the game wakes it with a posted message when rows of the frame changed or the program
+// is to end. It copies the changed rows into its own picture of the frame under the screen lock
+// and paints that on WM_PAINT, scaled by a whole number with black bars around it.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "screen/platform.h"
+#include "screen/screen_state.h"
+#include "screen/win32_internal.h"
+
+namespace {
+
+constexpr UINT WAKE_MESSAGE = WM_APP + 1; // the frame changed, or the program is to end
+constexpr int ICON_RESOURCE = 1;          // the game's icon in the program's resources
+const wchar_t WINDOW_CLASS[] = L"ViertalFrame";
+
+enum class WindowState { none, requested, open };
+
+// The hand-over between the game thread and the window thread. Never freed: the process ends
+// while the game thread still waits on it.
+struct Handover {
+    std::mutex lock;
+    std::condition_variable changed;
+    WindowState state = WindowState::none;
+    int32_t width = FRAME_WIDTH, height = FRAME_HEIGHT; // client area asked for
+    std::string title;
+    bool end_requested = false;
+    int32_t end_code = 0;
+};
+Handover& handover = *new Handover;
+
+std::string program_file; // argv[0]
+LARGE_INTEGER clock_start, clock_frequency;
+std::atomic<HWND> window{nullptr};        // set once by the window thread
+bool wake_pending = false;                // a wake message is posted and not yet taken; screen lock
+uint32_t (*shown)[FRAME_WIDTH] = nullptr; // what the window paints: FRAME_HEIGHT rows; window thread
+WINDOWPLACEMENT windowed;                 // where the window was before full screen
+bool full_screen = false;
+
+// Ends the process with the code. The window goes with it.
+[[noreturn]] void finish(int32_t code) {
+    std::fflush(nullptr);
+    ExitProcess(static_cast<UINT>(code));
+}
+
+// Runs the program on the game thread; a program that returns ends like end_program(0).
+void run_game() {
+    program_main();
+    platform_end_program(0);
+}
+
+// Ends the process if the game asked for it.
+void finish_if_requested() {
+    std::lock_guard<std::mutex> hold(handover.lock);
+    if (handover.end_requested) finish(handover.end_code);
+}
+
+// Copies every changed frame row into the window's picture and asks for the band they cover to
+// be painted.
+void copy_changed_rows() {
+    int32_t first = FRAME_HEIGHT, last = -1;
+    {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        wake_pending = false;
+        if (!screen.frame_changed) return;
+        for (int32_t y = 0; y < FRAME_HEIGHT; ++y) {
+            if (!screen.row_changed[y]) continue;
+            screen.row_changed[y] = false;
+            std::copy(screen.frame[y], screen.frame[y] + FRAME_WIDTH, shown[y]);
+            first = std::min(first, y);
+            last = y;
+        }
+        screen.frame_changed = false;
+    }
+    if (last < 0) return;
+    RECT client;
+    GetClientRect(window, &client);
+    const FramePlacement place = place_frame(client.right, client.bottom);
+    const RECT band = {place.left, place.top + first * place.scale, place.left + FRAME_WIDTH * place.scale,
+                       place.top + (last + 1) * place.scale};
+    InvalidateRect(window, &band, FALSE);
+}
+
+// Paints the frame at its whole-number scale and the black bars around it.
+void paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    const FramePlacement place = place_frame(client.right, client.bottom);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = FRAME_WIDTH;
+    info.bmiHeader.biHeight = -FRAME_HEIGHT; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32; // 0xAARRGGBB in memory order B, G, R, A; the A byte is not shown
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    const int32_t width = FRAME_WIDTH * place.scale, height = FRAME_HEIGHT * place.scale;
+    StretchDIBits(dc, place.left, place.top, width, height, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, shown, &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    ExcludeClipRect(dc, place.left, place.top, place.left + width, place.top + height);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window, &paint);
+}
+
+// Switches between the window and the whole screen (Alt+Enter).
+void toggle_full_screen() {
+    if (!full_screen) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        windowed.length = sizeof windowed;
+        if (!GetWindowPlacement(window, &windowed) ||
+            !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+            return;
+        SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+        const RECT& r = monitor.rcMonitor;
+        SetWindowPos(window, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+    } else {
+        SetWindowLongPtrW(window, GWL_STYLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        SetWindowPlacement(window, &windowed);
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    full_screen = !full_screen;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+// Returns the outer window size for a client area of that size, with the window's frame.
+SIZE outer_size(int32_t client_width, int32_t client_height) {
+    RECT r = {0, 0, client_width, client_height};
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// The window procedure. Input messages are handled under the screen lock; everything that can
+// send messages back to this procedure (full screen, capture, mouse tracking) runs after the
+// lock is released, and no other message takes it.
+LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WAKE_MESSAGE:
+        finish_if_requested();
+        copy_changed_rows();
+        return 0;
+    case WM_PAINT: paint(); return 0;
+    case WM_ERASEBKGND: return 1; // WM_PAINT covers every pixel
+    case WM_SIZE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
+    case WM_GETMINMAXINFO: {
+        const SIZE least = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
+        reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {least.cx, least.cy};
+        return 0;
+    }
+    default: break;
+    }
+    if (!is_input_message(message)) return DefWindowProcW(hwnd, message, wparam, lparam);
+    LRESULT result = 0;
+    InputAction action = InputAction::none;
+    bool handled = false;
+    {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        const uint64_t serial = screen.input_serial;
+        handled = handle_input_message_locked(hwnd, message, wparam, lparam, result, action);
+        if (screen.input_serial != serial) screen.input_changed.notify_all();
+    }
+    follow_mouse(hwnd, message, wparam);
+    if (action == InputAction::toggle_full_screen) toggle_full_screen();
+    return handled ? result : DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+// What the game asked for in open_screen.
+struct WindowRequest {
+    int32_t width, height; // client area
+    std::string title;
+};
+
+// Blocks the window thread until the game asks for the window, and returns the request; ends
+// the process when the game ends before opening one.
+WindowRequest wait_for_window_request() {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    handover.changed.wait(hold, [] { return handover.state == WindowState::requested || handover.end_requested; });
+    if (handover.end_requested) finish(handover.end_code);
+    return {handover.width, handover.height, handover.title};
+}
+
+// Returns the text as UTF-16; the bytes are taken as the system's code page.
+std::wstring widen(const std::string& text) {
+    const int32_t size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+// Returns the whole number by which a screen of this many dots per inch enlarges the window at
+// the start, so that it is not a stamp on a high-density screen; 1 on an ordinary one.
+int32_t start_scale(const SIZE& work_area) {
+    HDC screen_dc = GetDC(nullptr);
+    const int32_t dpi = GetDeviceCaps(screen_dc, LOGPIXELSX);
+    ReleaseDC(nullptr, screen_dc);
+    int32_t scale = std::max(1, dpi / 96);
+    while (scale > 1) {
+        const SIZE outer = outer_size(FRAME_WIDTH * scale, FRAME_HEIGHT * scale);
+        if (outer.cx <= work_area.cx && outer.cy <= work_area.cy) break;
+        --scale;
+    }
+    return scale;
+}
+
+// Creates the window, centred in the work area, with the client area asked for (times the start
+// scale). Returns false on failure.
+bool create_window(const WindowRequest& request) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW type{};
+    type.cbSize = sizeof type;
+    type.style = CS_HREDRAW | CS_VREDRAW;
+    type.lpfnWndProc = window_procedure;
+    type.hInstance = instance;
+    type.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(ICON_RESOURCE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    type.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ICON_RESOURCE), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    type.lpszClassName = WINDOW_CLASS;
+    if (RegisterClassExW(&type) == 0) return false;
+    RECT work = {0, 0, 1024, 768};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const SIZE area = {work.right - work.left, work.bottom - work.top};
+    const int32_t scale = start_scale(area);
+    const SIZE outer = outer_size(request.width * scale, request.height * scale);
+    const int32_t x = work.left + std::max<int32_t>(0, (area.cx - outer.cx) / 2);
+    const int32_t y = work.top + std::max<int32_t>(0, (area.cy - outer.cy) / 2);
+    shown = new uint32_t[FRAME_HEIGHT][FRAME_WIDTH]();
+    window = CreateWindowExW(0, WINDOW_CLASS, widen(request.title).c_str(), WS_OVERLAPPEDWINDOW, x, y, outer.cx,
+                             outer.cy, nullptr, nullptr, instance, nullptr);
+    return window != nullptr;
+}
+
+// Shows the frame as open_screen left it, then lets the waiting game thread go on.
+void show_first_frame() {
+    {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        std::copy(&screen.frame[0][0], &screen.frame[0][0] + FRAME_WIDTH * FRAME_HEIGHT, &shown[0][0]);
+        std::fill(screen.row_changed, screen.row_changed + FRAME_HEIGHT, false);
+        screen.frame_changed = false;
+    }
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    std::lock_guard<std::mutex> hold(handover.lock);
+    handover.state = WindowState::open;
+    handover.changed.notify_all();
+}
+
+// Returns the file name without folder and extension, or "viertal" when there is none.
+std::string base_name(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("/\\") + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name.empty() ? "viertal" : name;
+}
+
+} // namespace
+
+FramePlacement place_frame(int32_t client_width, int32_t client_height) {
+    const int32_t scale = std::max(1, std::min(client_width / FRAME_WIDTH, client_height / FRAME_HEIGHT));
+    return {scale, (client_width - FRAME_WIDTH * scale) / 2, (client_height - FRAME_HEIGHT * scale) / 2};
+}
+
+// Runs the program on the game thread and services its window on this one.
+int main(int argc, char** argv) {
+    QueryPerformanceFrequency(&clock_frequency);
+    QueryPerformanceCounter(&clock_start);
+    program_file = argc > 0 && argv[0] ? argv[0] : "";
+    // The window is drawn in real pixels and enlarged by whole numbers only, never blurred by
+    // the system's own scaling.
+    SetProcessDPIAware();
+    std::thread(run_game).detach();
+    if (!create_window(wait_for_window_request())) {
+        std::fprintf(stderr, "%s: kan geen venster openen (fout %lu)\n", platform_program_name().c_str(),
+                     GetLastError());
+        finish(1);
+    }
+    show_first_frame();
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    finish(0);
+}
+
+// Asks the window thread for the window and waits until it is there.
+int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    if (handover.state == WindowState::none) {
+        handover.width = width;
+        handover.height = height;
+        handover.title = title;
+        handover.state = WindowState::requested;
+        handover.changed.notify_all();
+    }
+    handover.changed.wait(hold, [] { return handover.state == WindowState::open; });
+    return 0;
+}
+
+void platform_sleep(int32_t milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Seconds since start-up from the performance counter.
+double platform_seconds() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - clock_start.QuadPart) / static_cast<double>(clock_frequency.QuadPart);
+}
+
+// Hands the exit code to the window thread and wakes it; it ends the process while the game
+// thread parks.
+void platform_end_program(int32_t code) {
+    HWND target = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(handover.lock);
+        handover.end_requested = true;
+        handover.end_code = code;
+        handover.changed.notify_all();
+        if (handover.state == WindowState::open) target = window;
+    }
+    if (target != nullptr) PostMessageW(target, WAKE_MESSAGE, 0, 0);
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// Waits until a key, button, focus or pointer change has arrived since `seen`.
+void platform_sleep_until_input(uint64_t seen) {
+    std::unique_lock<std::mutex> hold(screen.lock);
+    screen.input_changed.wait(hold, [seen] { return screen.input_serial != seen; });
+}
+
+// Wakes the window thread so the change shows at once; one wake message at a time is enough.
+void platform_frame_changed() {
+    const HWND target = window.load();
+    if (target == nullptr || wake_pending) return;
+    wake_pending = PostMessageW(target, WAKE_MESSAGE, 0, 0) != 0;
+}
+
+std::string platform_program_name() {
+    return base_name(program_file);
+}
