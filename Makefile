@@ -2,18 +2,20 @@
 #   make run      installs missing Debian packages, builds, starts the game
 #   make test     installs missing Debian packages, builds, runs every test: the format and static
 #                 checks, the unit tests under AddressSanitizer and ThreadSanitizer, then every CTest
-#                 test (unit, fuzz seeds, the real window under Xvfb, the Debian package)
+#                 test (unit, fuzz seeds, the real window under Xvfb, the Windows program under
+#                 Wine, the Debian package)
 #   make check    builds and runs the unit tests only: the edit-compile loop
 #   make bench    builds and runs the benchmarks, prints one table
 #   make fuzz     fuzzes every target for FUZZ_SECONDS (default 600)
 #   make package  builds the Debian package build/viertal_<version>_<arch>.deb
+#   make windows  cross-builds the Windows program build-windows/viertal.exe and its zip
 #   make format   formats the project's sources in place
 
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test check bench fuzz package format clean
+.PHONY: all deps configure build run test check bench fuzz package windows format clean
 
 all: build
 
@@ -30,6 +32,7 @@ run: build
 	./$(BUILD)/viertal
 
 test: build
+	@cmake --build $(BUILD) --target windows
 	@scripts/check-sources
 	scripts/test-sanitizers
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -47,8 +50,12 @@ fuzz: deps
 package: build
 	cmake --build $(BUILD) --target package
 
+windows: deps
+	@cmake -S . -B build-windows --toolchain tools/windows/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-windows -j $(JOBS)
+
 format:
 	@scripts/source-files | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-address build-thread build-fuzz
+	rm -rf $(BUILD) build-address build-thread build-fuzz build-windows

@@ -6,6 +6,8 @@
 // code in the second), numbered as on the other platforms. Everything with Alt held arrives as a
 // system key and queues nothing, F10 included; Alt+Enter switches full screen, Alt+Space still
 // opens the window menu. Everything here runs on the window thread with the screen lock held.
+#include <algorithm>
+
 #include "screen/cp437.h"
 #include "screen/platform.h"
 #include "screen/screen.h"
@@ -149,6 +151,11 @@ void on_button(HWND window, int32_t bit, bool down, LPARAM lparam) {
 }
 
 } // namespace
+
+FramePlacement place_frame(int32_t client_width, int32_t client_height) {
+    const int32_t scale = std::max(1, std::min(client_width / FRAME_WIDTH, client_height / FRAME_HEIGHT));
+    return {scale, (client_width - FRAME_WIDTH * scale) / 2, (client_height - FRAME_HEIGHT * scale) / 2};
+}
 
 bool is_input_message(UINT message) {
     switch (message) {

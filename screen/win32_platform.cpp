@@ -275,11 +275,6 @@ std::string base_name(const std::string& path) {
 
 } // namespace
 
-FramePlacement place_frame(int32_t client_width, int32_t client_height) {
-    const int32_t scale = std::max(1, std::min(client_width / FRAME_WIDTH, client_height / FRAME_HEIGHT));
-    return {scale, (client_width - FRAME_WIDTH * scale) / 2, (client_height - FRAME_HEIGHT * scale) / 2};
-}
-
 // Runs the program on the game thread and services its window on this one.
 int main(int argc, char** argv) {
     QueryPerformanceFrequency(&clock_frequency);

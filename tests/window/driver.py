@@ -1,11 +1,14 @@
 """driver.py -- the one driver of the real-window tests: a private Xvfb, the program started in a
 scratch HOME, TMPDIR and "temp" with only the environment it needs, its window found by process
 id, keys, held clicks, screenshots, the close request, tones through SDL's disk audio driver,
-stderr and exit code. Nothing is left behind: no process, no file, no X server.
+stderr and exit code. The Windows program runs the same way under Wine, in a scratch Wine prefix.
+Nothing is left behind: no process, no file, no X server.
 
-Needs Debian's /usr/bin/python3 with python3-xlib, Xvfb, xdotool and ImageMagick's import.
+Needs Debian's /usr/bin/python3 with python3-xlib, Xvfb, xdotool and ImageMagick's import; wine64
+for the Windows program.
 """
 import array
+import glob
 import os
 import shutil
 import subprocess
@@ -15,6 +18,7 @@ import time
 
 TIMEOUT = 10.0
 W, H = 640, 480
+WINE = "/usr/lib/wine/wine64"  # Debian's wine64
 
 
 class Failure(Exception):
@@ -65,10 +69,38 @@ class Display:
                 process.wait()
 
 
-class Program:
-    """One run of a program in its own scratch tree: home/, tmp/ and temp/ (or `temp`)."""
+class WinePrefix:
+    """A scratch Wine prefix, set up once, in which Windows programs then start in about a second.
+    Wine sets TEMP and TMP to the prefix's own temp folder."""
 
-    def __init__(self, display, path, env=None, temp=None, audio=False, prefix=()):
+    def __init__(self, display):
+        check(os.access(WINE, os.X_OK), "%s is missing (run scripts/install-deps)" % WINE)
+        self.root = tempfile.mkdtemp(prefix="viertal-wine-")
+        # No downloads of Wine's .NET and HTML engines, and none of its debugging chatter.
+        self.env = dict(display.env, HOME=self.root, WINEPREFIX=os.path.join(self.root, "prefix"),
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run([WINE, "wineboot", "--init"], env=self.env, timeout=180, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wineserver("-w")
+        temps = glob.glob(os.path.join(self.env["WINEPREFIX"], "drive_c", "users", "*", "Temp"))
+        check(len(temps) == 1, "the prefix's temp folders: %r" % temps)
+        self.temp = temps[0]
+
+    def wineserver(self, option):
+        subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), option], env=self.env, timeout=60)
+
+    def close(self):
+        self.wineserver("-k")  # and with it every Wine process of the prefix
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Program:
+    """One run of a program in its own scratch tree: home/, tmp/ and temp/ (or `temp`); with
+    `wine`, a Windows program in that WinePrefix, which is then where its temp folder is."""
+
+    def __init__(self, display, path, env=None, temp=None, audio=False, prefix=(), wine=None):
+        if wine:
+            env, temp, prefix = dict(wine.env, temp=None, **(env or {})), wine.temp, (WINE,)
         self.display, self.window = display, None
         self.root = tempfile.mkdtemp(prefix="viertal-window-")
         os.chmod(self.root, 0o755)

@@ -12,7 +12,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from driver import H, W, Display, Program, check, frame_hash, main  # noqa: E402
+from driver import H, W, WINE, Display, Program, WinePrefix, check, frame_hash, main  # noqa: E402
 
 RED, YELLOW, WHITE = 0xFF4400, 0xFFFF00, 0xFFFFFF
 ERROR_TONES = [(600, 120), (500, 240)]
@@ -26,6 +26,13 @@ def golden_start_hash(golden):
     """The hash of the start screen with the picture, from the headless games' transcript."""
     lines = open(os.path.join(golden, "games.golden")).read().splitlines()
     return lines[lines.index("== pic <close>") + 1].split()[-1]
+
+
+def golden_hash(golden, scenario, step):
+    """The frame hash after a step of a scenario of the headless games' transcript."""
+    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
+    start = lines.index("== " + scenario)
+    return next(line for line in lines[start + 1:] if line.startswith(step + " |")).split()[-1]
 
 
 def question(shot):
@@ -237,7 +244,96 @@ def demo_endings(path):
             env=demo())
 
 
-CASES.update({name: f for name, f in dict(globals()).items() if name.startswith(("game_", "demo_"))
+# --- The Windows program under Wine ---
+
+def linux_picture(viertal):
+    """The picture file as the Linux program writes it."""
+    def body(p):
+        p.find_window()
+        p.keys("Escape")
+        expect_exit(p, 0, "the Linux program")
+        return open(p.path("temp", "ZAQT.bmp"), "rb").read()
+    return session(viertal, body)
+
+
+def windows_game(exe, golden, viertal):
+    """The Windows program under Wine, as on Linux: the start screen pixel for pixel; the picture
+    in the prefix's temp folder byte for byte as the Linux program writes it, and left alone by a
+    second start; Alt+F4 does nothing; Space, a refused key that still takes its tones' time, keys
+    and held clicks play a game to the very frame of the headless win; Escape and the close
+    request end with 0; Alt+Enter fills the screen with the frame at twice the size, crisply, and
+    comes back."""
+    picture = linux_picture(viertal)
+    display = Display()
+    prefix, program = WinePrefix(display), None
+    try:
+        program = p = Program(display, os.path.abspath(exe), wine=prefix)
+        p.find_window()
+        shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
+        check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
+        file = os.path.join(p.temp, "ZAQT.bmp")
+        check(open(file, "rb").read() == picture, "the picture differs from the Linux program's")
+        written = os.stat(file)
+        p.keys("alt+F4", "alt+F4")
+        time.sleep(0.5)
+        check(p.proc.poll() is None and frame_hash(p.screenshot()[2]) == golden_start_hash(golden),
+              "Alt+F4 closed the game or answered the question")
+        p.keys("space")  # the next playing style, with two tones
+        p.wait_screen("the next style", lambda s: frame_hash(s.rgb) == golden_hash(golden, "pic <32> j22435 rm x <27>",
+                                                                                   "<32>"))
+        p.keys("j")
+        p.wait_screen("the question answered", lambda s: s.colours(3, 31) == set())
+        begin = time.monotonic()
+        p.keys("8", "2")  # a refused key: 600 Hz for 120 ms and 500 Hz for 240 ms
+        p.wait_screen("the disc in column 2", lambda s: s.pixel(*hole(2, 0)) == RED)
+        check(time.monotonic() - begin >= 0.36, "the disc came %.0f ms after a refused key"
+              % (1000 * (time.monotonic() - begin)))
+        for move, column in enumerate((2, 4, 3), 2):
+            p.wait_screen("the reply to move %d" % (move - 1), lambda s: sum(
+                s.pixel(*hole(c, r)) == YELLOW for c in range(1, 8) for r in range(6)) == move - 1)
+            time.sleep(0.6)  # a click counts once the reply's pause is over
+            p.click(hole(column, 5)[0], 200)
+        p.keys("5")
+        p.wait_screen("the human's win", lambda s: frame_hash(s.rgb) == golden_hash(
+            golden, "pic <32> j22435 rm x <27>", "j22435"), timeout=20)
+        p.keys("Escape")
+        expect_exit(p, 0, "Escape")
+        p.close()
+
+        program = p = Program(display, os.path.abspath(exe), wine=prefix)
+        p.find_window()
+        p.wait_screen("the start screen again", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
+        again = os.stat(file)
+        check((again.st_ino, again.st_mtime_ns) == (written.st_ino, written.st_mtime_ns),
+              "the second start wrote the picture again")
+        frame = p.screenshot()[2]
+        p.keys("alt+Return")
+        shown(p, scaled(frame, 1600, 1200, 2), 1600, 1200)
+        p.keys("alt+Return")
+        shown(p, frame)
+        p.close_request()
+        expect_exit(p, 0, "the close request")
+    finally:
+        if program:
+            program.close()
+        prefix.close()
+        display.close()
+
+
+def windows_units(exe):
+    """The Windows-only code's own checks (tests/windows), run under Wine in a scratch prefix."""
+    display = Display()
+    prefix = WinePrefix(display)
+    try:
+        run = subprocess.run([WINE, os.path.abspath(exe)], env=prefix.env, capture_output=True, text=True, timeout=60)
+        check(run.returncode == 0 and run.stdout.endswith("ok: 0 failed\n"), "exit code %d: %s%s"
+              % (run.returncode, run.stdout, run.stderr))
+    finally:
+        prefix.close()
+        display.close()
+
+
+CASES.update({name: f for name, f in dict(globals()).items() if name.startswith(("game_", "demo_", "windows_"))
               and name not in CASES and callable(f)})
 
 if __name__ == "__main__":
