@@ -42,6 +42,7 @@ check: configure
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
 
 bench: build
+	@cmake --build $(BUILD) --target windows
 	scripts/bench $(BUILD)
 
 fuzz: deps
