@@ -2,6 +2,7 @@
 """windows_bench.py -- start-up of the Windows program under Wine: from just before the process
 starts to the first screenshot of the complete start screen, against the part of it that the
 game's own code takes (its trace: game thread to start screen); the rest is Wine's own start.
+Then its CPU use and wake-ups while it waits at the start question.
 
     windows_bench.py BUILD/windows/viertal.exe GOLDEN_DIR
 """
@@ -14,6 +15,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "window"))
 from driver import Display, Program, WinePrefix, frame_hash  # noqa: E402  (the real-window tests' driver)
 from window_test import golden_start_hash  # noqa: E402
+from game_bench import SECONDS, idle_percent  # noqa: E402
 
 RUNS = int(os.environ.get("GAME_BENCH_RUNS", "10"))
 
@@ -46,6 +48,13 @@ def main():
         start_hash = golden_start_hash(golden)
         start_up(display, prefix, exe, start_hash)  # writes the picture file; not counted
         runs = [start_up(display, prefix, exe, start_hash) for _ in range(RUNS)]
+        game = Program(display, exe, wine=prefix)
+        try:
+            game.find_window()
+            game.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == start_hash)
+            idle, woken = idle_percent(game)
+        finally:
+            game.close()
     finally:
         prefix.close()
         display.close()
@@ -55,6 +64,8 @@ def main():
                                                                             min(totals), max(totals)))
     print("  of which the game's own code (game thread to start screen): median %.1f ms; Wine's own start and"
           " the screenshot: median %.0f ms" % (statistics.median(own), statistics.median([t - g for t, g in runs])))
+    print("idle CPU of the Windows program at the start question under Wine over %g s: %.2f %% of one core,"
+          " %.2f wake-ups per second, all threads" % (SECONDS, idle, woken))
 
 
 if __name__ == "__main__":
