@@ -1,10 +1,11 @@
 // windows_test.cpp -- the Windows-only code, run under Wine: the picture file's name from "temp"
 // whatever its case, its writing into a folder (whole, replaced atomically, nothing left
-// beside it), and window messages turned into the game's keys. The frame's placement in a
-// larger window is seen in the real window (tests/window, windows_game).
+// beside it), and window messages turned into the game's keys and mouse state.
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "screen/win32_internal.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 int32_t failures = 0;
 
@@ -50,64 +53,44 @@ void picture_names() {
 }
 
 // Returns the names in a folder.
-std::vector<std::string> folder(const std::string& path) {
+std::vector<std::string> folder(const fs::path& path) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
     return names;
-}
-
-// Returns the size of a file, or -1.
-int64_t file_size(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // The picture is written whole under its name and nothing else stays in the folder; a stale
 // file under the name is replaced; a missing folder gets nothing and costs nothing.
 void picture_writing() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    const std::string dir = std::string(base) + "viertal-test-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string name = dir + "\\ZAQT.bmp";
-    SetEnvironmentVariableA("temp", dir.c_str());
+    const fs::path dir = fs::temp_directory_path() / ("viertal-test-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directory(dir);
+    const fs::path name = dir / "ZAQT.bmp";
+    SetEnvironmentVariableA("temp", dir.string().c_str());
 
     expect(!picture_file_exists() && last_error() == ERROR_BAD_ARGUMENT, "no picture yet, error 1");
     extract_picture();
     expect(picture_file_exists() && last_error() == ERROR_NONE, "the picture exists, error 0");
-    expect(file_size(name) == 921656, "the picture has " + std::to_string(file_size(name)) + " bytes");
-    expect(folder(dir) == std::vector<std::string>{"ZAQT.bmp"}, "the folder holds only the picture");
-
-    HANDLE stale = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(stale, "BM", 2, &written, nullptr);
-    CloseHandle(stale);
+    expect(fs::file_size(name) == 921656 && folder(dir) == std::vector<std::string>{"ZAQT.bmp"},
+           "the folder must hold the whole picture and nothing else");
+    std::ofstream(name, std::ios::binary) << "BM";
     extract_picture();
-    expect(file_size(name) == 921656, "a stale picture was not replaced");
-    expect(folder(dir) == std::vector<std::string>{"ZAQT.bmp"}, "replacing left something beside the picture");
-
-    DeleteFileA(name.c_str());
-    RemoveDirectoryA(dir.c_str());
+    expect(fs::file_size(name) == 921656 && folder(dir) == std::vector<std::string>{"ZAQT.bmp"},
+           "a stale picture must be replaced, nothing left beside it");
+    fs::remove_all(dir);
     extract_picture();
-    expect(GetFileAttributesA(dir.c_str()) == INVALID_FILE_ATTRIBUTES, "a missing folder was made");
+    expect(!fs::exists(dir), "a missing folder was made");
     SetEnvironmentVariableA("temp", nullptr);
 }
 
 // Sends one message to the input handler, as the window procedure does; returns whether the
 // handler kept it from DefWindowProc.
+HWND window = nullptr; // the window the messages are for; only its client size matters
+
 bool send(UINT message, WPARAM wparam, LPARAM lparam, InputAction* action = nullptr) {
     LRESULT result = 0;
     InputAction taken = InputAction::none;
     std::lock_guard<std::mutex> hold(screen.lock);
-    const bool handled = handle_input_message_locked(nullptr, message, wparam, lparam, result, taken);
+    const bool handled = handle_input_message_locked(window, message, wparam, lparam, result, taken);
     if (action != nullptr) *action = taken;
     return handled;
 }
@@ -142,10 +125,8 @@ void window_messages() {
         {WM_KEYDOWN, VK_F1, ONCE, {"\xff\x3b"}},
         {WM_KEYDOWN, VK_F11, ONCE, {"\xff\x85"}},
         {WM_KEYDOWN, VK_CAPITAL, ONCE, {"\xff\x3a"}},
-        {WM_KEYDOWN, VK_DELETE, 2, {"\xff\x53", "\xff\x53"}},
-        {WM_KEYDOWN, VK_SHIFT, ONCE, {}},  // held for the next key
-        {WM_KEYDOWN, 'J', ONCE, {}},       // its WM_CHAR brings it
-        {WM_KEYDOWN, VK_ESCAPE, ONCE, {}}, // likewise
+        {WM_KEYDOWN, VK_SHIFT, ONCE, {}}, // held for the next key
+        {WM_KEYDOWN, 'J', ONCE, {}},      // its WM_CHAR brings it
         {WM_SYSKEYDOWN, 'X', ONCE | ALT | SCAN_X, {}},
         {WM_SYSCHAR, 'x', ONCE | ALT, {}},
         {WM_SYSKEYDOWN, VK_F10, ONCE, {}},
@@ -168,12 +149,57 @@ void window_messages() {
     headless_finish();
 }
 
+// Returns the mouse state as the game reads it: "x y wheel buttons", or "none".
+std::string mouse() {
+    int32_t x, y, wheel, buttons, confinement;
+    if (read_mouse(x, y, wheel, buttons, confinement) != 0) return "none";
+    return std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(wheel) + " " + std::to_string(buttons);
+}
+
+// In a client area of 1600 x 1200 the frame stands at (160, 120) at twice the size: pointer
+// positions map back to frame pixels, a press on a black bar is no press, the wheel counts
+// notches away from the user, the extra buttons are bits 3 and 4, and leaving or losing the
+// focus leaves no mouse.
+void mouse_messages() {
+    headless_start();
+    window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1600, 1200, nullptr, nullptr, nullptr, nullptr);
+    const auto at = [](int32_t x, int32_t y) { return MAKELPARAM(x, y); };
+    const struct {
+        UINT message;
+        WPARAM wparam;
+        LPARAM lparam;
+        const char* state;
+    } table[] = {
+        {WM_ACTIVATE, WA_ACTIVE, 0, "none"}, // the pointer is not in yet
+        {WM_MOUSEMOVE, 0, at(361, 521), "100 200 0 0"},
+        {WM_LBUTTONDOWN, MK_LBUTTON, at(361, 521), "100 200 0 1"},
+        {WM_LBUTTONUP, 0, at(361, 521), "100 200 0 0"},
+        {WM_RBUTTONDOWN, MK_RBUTTON, at(30, 500), "none"}, // on the bar
+        {WM_MOUSEMOVE, MK_RBUTTON, at(1439, 1079), "639 479 0 0"},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA), at(1439, 1079), "639 479 2 0"},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), at(1439, 1079), "639 479 1 0"},
+        {WM_XBUTTONDOWN, MAKEWPARAM(MK_XBUTTON2, XBUTTON2), at(1439, 1079), "639 479 1 16"},
+        {WM_XBUTTONDOWN, MAKEWPARAM(MK_XBUTTON1, XBUTTON1), at(1439, 1079), "639 479 1 24"},
+        {WM_MOUSELEAVE, 0, 0, "none"},
+        {WM_MOUSEMOVE, 0, at(160, 120), "0 0 1 24"},
+        {WM_ACTIVATE, WA_INACTIVE, 0, "none"},
+    };
+    for (const auto& row : table) {
+        send(row.message, row.wparam, row.lparam);
+        expect(mouse() == row.state, "message " + std::to_string(row.message) + " gave " + mouse());
+    }
+    DestroyWindow(window);
+    window = nullptr;
+    headless_finish();
+}
+
 } // namespace
 
 int main() {
     picture_names();
     picture_writing();
     window_messages();
+    mouse_messages();
     std::printf("%s: %d failed\n", failures == 0 ? "ok" : "FAILED", failures);
     return failures == 0 ? 0 : 1;
 }
