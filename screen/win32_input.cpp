@@ -113,7 +113,7 @@ bool on_system_key(UINT message, WPARAM key, LPARAM lparam, InputAction& action)
         track.alt_released_at = static_cast<DWORD>(GetMessageTime());
     }
     if (message == WM_SYSKEYDOWN && alt && key == VK_RETURN && !repeat) action = InputAction::toggle_full_screen;
-    if (alt && (key == VK_SPACE || (message == WM_SYSCHAR && key == ' '))) return false;
+    if (alt && key == VK_SPACE) return false; // VK_SPACE is also the character ' ' of WM_SYSCHAR
     return true;
 }
 

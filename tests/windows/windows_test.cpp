@@ -119,23 +119,32 @@ void window_messages() {
     } table[] = {
         {WM_CHAR, 'j', ONCE, {"j"}},
         {WM_CHAR, 27, ONCE, {"\x1b"}},
-        {WM_CHAR, 0xE9, 3, {"\x82", "\x82", "\x82"}},         // é, three repetitions
-        {WM_CHAR, 0x20AC, ONCE, {}},                          // €: not in the code page
-        {WM_KEYDOWN, VK_UP, ONCE | 0x48 << 16, {"\xff\x48"}}, // the grey arrow
-        {WM_KEYDOWN, VK_F1, ONCE, {"\xff\x3b"}},
-        {WM_KEYDOWN, VK_F11, ONCE, {"\xff\x85"}},
-        {WM_KEYDOWN, VK_CAPITAL, ONCE, {"\xff\x3a"}},
-        {WM_KEYDOWN, VK_SHIFT, ONCE, {}}, // held for the next key
-        {WM_KEYDOWN, 'J', ONCE, {}},      // its WM_CHAR brings it
+        {WM_CHAR, 0xE9, 3, {"\x82", "\x82", "\x82"}}, // é, three repetitions
+        {WM_CHAR, 0x20AC, ONCE, {}},                  // €: not in the code page
+        {WM_KEYDOWN, VK_SHIFT, ONCE, {}},             // held for the next key
+        {WM_KEYDOWN, 'J', ONCE, {}},                  // its WM_CHAR brings it
         {WM_SYSKEYDOWN, 'X', ONCE | ALT | SCAN_X, {}},
         {WM_SYSCHAR, 'x', ONCE | ALT, {}},
         {WM_SYSKEYDOWN, VK_F10, ONCE, {}},
         {WM_SYSKEYDOWN, VK_F4, ONCE | ALT, {}},
+        {WM_KEYDOWN, VK_BROWSER_BACK, ONCE | 'k' << 16, {"\xff\xfe"}}, // its scan code, kept off "k"
         {WM_CLOSE, 0, 0, {"\xffk"}},
     };
     for (const auto& row : table) {
         send(row.message, row.wparam, row.lparam);
         expect(keys() == row.keys, "message " + std::to_string(row.message) + " key " + std::to_string(row.wparam));
+    }
+    // The keys that type nothing, numbered as on the other platforms.
+    const std::pair<WPARAM, int32_t> extended[] = {
+        {VK_HOME, 71},   {VK_UP, 72},   {VK_PRIOR, 73},    {VK_LEFT, 75},    {VK_CLEAR, 76},
+        {VK_RIGHT, 77},  {VK_END, 79},  {VK_DOWN, 80},     {VK_NEXT, 81},    {VK_INSERT, 82},
+        {VK_DELETE, 83}, {VK_F1, 59},   {VK_F9, 67},       {VK_F11, 133},    {VK_F12, 134},
+        {VK_F13, 100},   {VK_F24, 111}, {VK_SNAPSHOT, 55}, {VK_PAUSE, 69},   {VK_APPS, 93},
+        {VK_LWIN, 91},   {VK_RWIN, 92}, {VK_CAPITAL, 58},  {VK_NUMLOCK, 69}, {VK_SCROLL, 70}};
+    for (const auto& [key, number] : extended) {
+        send(WM_KEYDOWN, key, ONCE);
+        const std::string text = {'\xff', static_cast<char>(number)};
+        expect(keys() == std::vector<std::string>{text}, "extended key " + std::to_string(key));
     }
     expect(!send(WM_SYSCHAR, ' ', ONCE | ALT), "Alt+Space must open the window menu");
     InputAction action = InputAction::none;
