@@ -20,11 +20,21 @@
 
 namespace {
 
+// The file calls of each platform, all on a plain descriptor.
 #ifdef _WIN32
-// Reads up to n bytes at file position pos, as pread does elsewhere.
-int64_t pread(int fd, void* buffer, size_t n, int64_t pos) {
-    if (_lseeki64(fd, pos, SEEK_SET) != pos) return -1;
+// Reads up to n bytes; returns how many, 0 at the end, or -1.
+int64_t read_some(int fd, void* buffer, size_t n) {
     return _read(fd, buffer, static_cast<unsigned>(n));
+}
+
+// Reads up to n bytes at file position pos, as pread does elsewhere.
+int64_t read_some_at(int fd, void* buffer, size_t n, int64_t pos) {
+    if (_lseeki64(fd, pos, SEEK_SET) != pos) return -1;
+    return read_some(fd, buffer, n);
+}
+
+void close_file(int fd) {
+    _close(fd);
 }
 
 // Opens the file for reading bytes.
@@ -38,6 +48,20 @@ int64_t regular_file_size(int fd) {
     return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG ? int64_t(st.st_size) : -1;
 }
 #else
+// Reads up to n bytes; returns how many, 0 at the end, or -1.
+int64_t read_some(int fd, void* buffer, size_t n) {
+    return ::read(fd, buffer, n);
+}
+
+// Reads up to n bytes at file position pos.
+int64_t read_some_at(int fd, void* buffer, size_t n, int64_t pos) {
+    return ::pread(fd, buffer, n, off_t(pos));
+}
+
+void close_file(int fd) {
+    ::close(fd);
+}
+
 // Opens the file for reading bytes. O_NONBLOCK: a pipe planted under the picture's name must not
 // hang the game.
 int open_for_reading(const std::string& path) {
@@ -73,11 +97,7 @@ uint32_t u32(const unsigned char* p) {
 bool read_exact(int fd, unsigned char* buffer, size_t n) {
     size_t done = 0;
     while (done < n) {
-#ifdef _WIN32
-        const int64_t got = _read(fd, buffer + done, static_cast<unsigned>(n - done));
-#else
-        const ssize_t got = ::read(fd, buffer + done, n - done);
-#endif
+        const int64_t got = read_some(fd, buffer + done, n - done);
         if (got <= 0) return false;
         done += size_t(got);
     }
@@ -88,7 +108,7 @@ bool read_exact(int fd, unsigned char* buffer, size_t n) {
 bool read_at(int fd, int64_t pos, unsigned char* buffer, size_t n) {
     size_t done = 0;
     while (done < n) {
-        const int64_t got = pread(fd, buffer + done, n - done, pos + int64_t(done));
+        const int64_t got = read_some_at(fd, buffer + done, n - done, pos + int64_t(done));
         if (got <= 0) return false;
         done += size_t(got);
     }
@@ -169,10 +189,6 @@ int32_t load_bmp(const std::string& path) {
             result = ERROR_BAD_ARGUMENT; // nothing is drawn before open_screen
         }
     }
-#ifdef _WIN32
-    _close(fd);
-#else
-    ::close(fd);
-#endif
+    close_file(fd);
     return set_error(result);
 }

@@ -10,5 +10,6 @@ add_library(screen_sdl STATIC
   ${CMAKE_CURRENT_LIST_DIR}/sdl_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sdl_audio.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window_icon.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_handover.cpp
 )
 target_link_libraries(screen_sdl PUBLIC screen_core SDL2::SDL2 Threads::Threads)

@@ -25,6 +25,7 @@
 #include "screen/screen_state.h"
 #include "screen/sdl_internal.h"
 #include "screen/sdl_probe.h"
+#include "screen/window_handover.h"
 #include "screen/window_icon.h"
 
 namespace {
@@ -33,22 +34,8 @@ constexpr double PASS_SECONDS = 0.010; // the window pass period while busy
 constexpr double BUSY_SECONDS = 0.250; // busy this long after the latest event or change
 constexpr int32_t EVENT_BATCH = 64;    // events handled per taking of the screen lock
 
-enum class WindowState { none, requested, open };
-
-// The hand-over between the game thread and the window thread. Allocated once and never freed:
-// exit() must not destroy a condition variable that a parked thread still waits on.
-struct Handover {
-    std::mutex lock;
-    std::condition_variable changed;
-    WindowState state = WindowState::none;
-    int32_t width = FRAME_WIDTH, height = FRAME_HEIGHT; // client area asked for
-    std::string title;
-    bool end_requested = false;
-    int32_t end_code = 0;
-};
-Handover& handover = *new Handover;
-
-// Presentation counts for sdl_probe_wait_presented; never freed, like the hand-over.
+// Presentation counts for sdl_probe_wait_presented. Never freed: exit() must not destroy a
+// condition variable that a parked thread still waits on.
 struct PresentRecord {
     std::mutex lock;
     std::condition_variable presented;
@@ -58,12 +45,6 @@ struct PresentRecord {
 };
 PresentRecord& present_record = *new PresentRecord;
 
-// Wakes the game thread in sleep_until_input. Never freed, like the hand-over: when Xlib ends
-// the process because the X server went away, exit() would hang destroying a condition
-// variable the game thread still waits on.
-std::condition_variable& input_arrived = *new std::condition_variable;
-
-std::string program_file; // argv[0]
 const uint64_t clock_start = SDL_GetPerformanceCounter();
 std::atomic<bool> window_open{false};  // the window thread services a window
 std::atomic<bool> wake_pending{false}; // a wake event is queued and not yet taken
@@ -126,31 +107,6 @@ bool start_video() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     std::fflush(nullptr);
     std::_Exit(code);
-}
-
-// Runs the program on the game thread; a program that returns ends like end_program(0).
-void run_game() {
-    program_main();
-    platform_end_program(0);
-}
-
-// What the game asked for in open_screen.
-struct WindowRequest {
-    int32_t width, height; // client area
-    std::string title;
-};
-
-// Blocks the window thread until the game asks for the window, and returns the request; ends
-// the process when the game ends before opening one.
-WindowRequest wait_for_window_request() {
-    std::unique_lock<std::mutex> hold(handover.lock);
-    handover.changed.wait(hold, [] { return handover.state == WindowState::requested || handover.end_requested; });
-    if (handover.end_requested) {
-        const int32_t code = handover.end_code;
-        hold.unlock();
-        finish(code);
-    }
-    return {handover.width, handover.height, handover.title};
 }
 
 // Gives the window the game's icon, for the task bar and the window switcher.
@@ -269,15 +225,15 @@ bool take_batch(const std::vector<SDL_Event>& batch, double received, InputActio
         handle_input_event_locked(e, renderer, received, actions);
         if (e.type == SDL_RENDER_DEVICE_RESET || e.type == SDL_RENDER_TARGETS_RESET) mark_all_rows_changed_locked();
     }
-    if (screen.input_serial != serial) input_arrived.notify_all();
+    if (screen.input_serial != serial) notify_input_arrived_locked();
     changes = frame_change_count;
     return copy_changed_rows_locked();
 }
 
 // Ends the process if the game asked for it.
 void finish_if_requested() {
-    std::lock_guard<std::mutex> hold(handover.lock);
-    if (handover.end_requested) finish(handover.end_code);
+    int32_t code = 0;
+    if (end_requested(code)) finish(code);
 }
 
 // Returns when the window thread must wake without an event: every pass period while the window
@@ -325,25 +281,15 @@ void show_first_frame() {
         copy_changed_rows_locked();
     }
     present();
-    std::lock_guard<std::mutex> hold(handover.lock);
-    handover.state = WindowState::open;
     window_open.store(true);
-    handover.changed.notify_all();
-}
-
-// Returns the file name without folder and extension, or "viertal" when there is none.
-std::string base_name(const std::string& path) {
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name.empty() ? "viertal" : name;
+    announce_window_open();
 }
 
 } // namespace
 
 // Starts SDL video, runs the program on the game thread and services its window.
 int main(int argc, char** argv) {
-    program_file = argc > 0 && argv[0] ? argv[0] : "";
+    set_program_file(argc > 0 ? argv[0] : nullptr);
     const std::string name = platform_program_name();
     set_hints();
     keep_off_session_bus();
@@ -352,32 +298,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     wake_event = SDL_RegisterEvents(1);
-    std::thread(run_game).detach();
-    if (!create_window(wait_for_window_request())) {
+    start_game_thread();
+    WindowRequest request;
+    int32_t code = 0;
+    if (!wait_for_window_request(request, code)) finish(code);
+    if (!create_window(request)) {
         std::fprintf(stderr, "%s: kan geen venster openen (%s)\n", name.c_str(), SDL_GetError());
         finish(1);
     }
     show_first_frame();
     service_window();
-}
-
-// Asks the window thread for the window and waits until it is there.
-int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
-    std::unique_lock<std::mutex> hold(handover.lock);
-    if (handover.state == WindowState::none) {
-        handover.width = width;
-        handover.height = height;
-        handover.title = title;
-        handover.state = WindowState::requested;
-        handover.changed.notify_all();
-    }
-    handover.changed.wait(hold, [] { return handover.state == WindowState::open; });
-    return 0;
-}
-
-// Sleeps the game thread.
-void platform_sleep(int32_t milliseconds) {
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // Seconds since start-up from SDL's high-resolution counter.
@@ -389,24 +319,12 @@ double platform_seconds() {
 // Hands the exit code to the window thread and wakes it; it ends the process at once while the
 // game thread parks.
 void platform_end_program(int32_t code) {
-    {
-        std::lock_guard<std::mutex> hold(handover.lock);
-        handover.end_requested = true;
-        handover.end_code = code;
-        handover.changed.notify_all();
-    }
-    if (window_open.load()) {
+    if (request_end(code)) {
         SDL_Event event = {};
         event.type = wake_event;
         SDL_PushEvent(&event);
     }
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
-}
-
-// Waits until a key, button, focus or pointer change has arrived since `seen`.
-void platform_sleep_until_input(uint64_t seen) {
-    std::unique_lock<std::mutex> hold(screen.lock);
-    input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
 }
 
 void wake_window() {
@@ -420,11 +338,6 @@ void wake_window() {
 void platform_frame_changed() {
     ++frame_change_count;
     wake_window();
-}
-
-// The program file's name without folder or extension.
-std::string platform_program_name() {
-    return base_name(program_file);
 }
 
 // --- Probes ---

@@ -10,6 +10,7 @@ add_library(screen_win32 OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/win32_platform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win32_input.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win32_audio.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/window_handover.cpp
 )
 target_link_libraries(screen_win32 PUBLIC screen_core Threads::Threads gdi32 user32)
 # The wide (UTF-16) forms of the API, and no min and max macros to trip over std::min.

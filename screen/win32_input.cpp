@@ -158,27 +158,8 @@ FramePlacement place_frame(int32_t client_width, int32_t client_height) {
 }
 
 bool is_input_message(UINT message) {
-    switch (message) {
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-    case WM_MOUSEMOVE:
-    case WM_MOUSELEAVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONUP:
-    case WM_MOUSEWHEEL:
-    case WM_ACTIVATE:
-    case WM_CLOSE: return true;
-    default: return false;
-    }
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           message == WM_MOUSELEAVE || message == WM_ACTIVATE || message == WM_CLOSE;
 }
 
 void follow_mouse(HWND window, UINT message, WPARAM wparam) {

@@ -20,8 +20,8 @@ FramePlacement place_frame(int32_t client_width, int32_t client_height);
 // What the window procedure must do after an input message, beyond the input state itself.
 enum class InputAction { none, toggle_full_screen };
 
-// Returns true for the keyboard, mouse, focus and close messages that handle_input_message_locked
-// turns into input.
+// Returns true for the messages that may be input: Windows' keyboard and mouse ranges, the
+// pointer's leaving, focus and the close request. Only these take the screen lock.
 bool is_input_message(UINT message);
 
 // Turns a keyboard, mouse, focus or close message into key codes and mouse state. Returns true

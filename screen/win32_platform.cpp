@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -21,6 +20,7 @@
 #include "screen/platform.h"
 #include "screen/screen_state.h"
 #include "screen/win32_internal.h"
+#include "screen/window_handover.h"
 
 namespace {
 
@@ -28,22 +28,6 @@ constexpr UINT WAKE_MESSAGE = WM_APP + 1; // the frame changed, or the program i
 constexpr int ICON_RESOURCE = 1;          // the game's icon in the program's resources
 const wchar_t WINDOW_CLASS[] = L"ViertalFrame";
 
-enum class WindowState { none, requested, open };
-
-// The hand-over between the game thread and the window thread. Never freed: the process ends
-// while the game thread still waits on it.
-struct Handover {
-    std::mutex lock;
-    std::condition_variable changed;
-    WindowState state = WindowState::none;
-    int32_t width = FRAME_WIDTH, height = FRAME_HEIGHT; // client area asked for
-    std::string title;
-    bool end_requested = false;
-    int32_t end_code = 0;
-};
-Handover& handover = *new Handover;
-
-std::string program_file; // argv[0]
 LARGE_INTEGER clock_start, clock_frequency;
 std::atomic<HWND> window{nullptr};        // set once by the window thread
 bool wake_pending = false;                // a wake message is posted and not yet taken; screen lock
@@ -57,16 +41,10 @@ bool full_screen = false;
     ExitProcess(static_cast<UINT>(code));
 }
 
-// Runs the program on the game thread; a program that returns ends like end_program(0).
-void run_game() {
-    program_main();
-    platform_end_program(0);
-}
-
 // Ends the process if the game asked for it.
 void finish_if_requested() {
-    std::lock_guard<std::mutex> hold(handover.lock);
-    if (handover.end_requested) finish(handover.end_code);
+    int32_t code = 0;
+    if (end_requested(code)) finish(code);
 }
 
 // Copies every changed frame row into the window's picture and asks for the band they cover to
@@ -175,26 +153,11 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         std::lock_guard<std::mutex> hold(screen.lock);
         const uint64_t serial = screen.input_serial;
         handled = handle_input_message_locked(hwnd, message, wparam, lparam, result, action);
-        if (screen.input_serial != serial) screen.input_changed.notify_all();
+        if (screen.input_serial != serial) notify_input_arrived_locked();
     }
     follow_mouse(hwnd, message, wparam);
     if (action == InputAction::toggle_full_screen) toggle_full_screen();
     return handled ? result : DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-// What the game asked for in open_screen.
-struct WindowRequest {
-    int32_t width, height; // client area
-    std::string title;
-};
-
-// Blocks the window thread until the game asks for the window, and returns the request; ends
-// the process when the game ends before opening one.
-WindowRequest wait_for_window_request() {
-    std::unique_lock<std::mutex> hold(handover.lock);
-    handover.changed.wait(hold, [] { return handover.state == WindowState::requested || handover.end_requested; });
-    if (handover.end_requested) finish(handover.end_code);
-    return {handover.width, handover.height, handover.title};
 }
 
 // Returns the text as UTF-16; the bytes are taken as the system's code page.
@@ -260,17 +223,7 @@ void show_first_frame() {
     }
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
-    std::lock_guard<std::mutex> hold(handover.lock);
-    handover.state = WindowState::open;
-    handover.changed.notify_all();
-}
-
-// Returns the file name without folder and extension, or "viertal" when there is none.
-std::string base_name(const std::string& path) {
-    std::string name = path.substr(path.find_last_of("/\\") + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name.empty() ? "viertal" : name;
+    announce_window_open();
 }
 
 } // namespace
@@ -279,12 +232,15 @@ std::string base_name(const std::string& path) {
 int main(int argc, char** argv) {
     QueryPerformanceFrequency(&clock_frequency);
     QueryPerformanceCounter(&clock_start);
-    program_file = argc > 0 && argv[0] ? argv[0] : "";
+    set_program_file(argc > 0 ? argv[0] : nullptr);
     // The window is drawn in real pixels and enlarged by whole numbers only, never blurred by
     // the system's own scaling.
     SetProcessDPIAware();
-    std::thread(run_game).detach();
-    if (!create_window(wait_for_window_request())) {
+    start_game_thread();
+    WindowRequest request;
+    int32_t code = 0;
+    if (!wait_for_window_request(request, code)) finish(code);
+    if (!create_window(request)) {
         std::fprintf(stderr, "%s: kan geen venster openen (fout %lu)\n", platform_program_name().c_str(),
                      GetLastError());
         finish(1);
@@ -298,24 +254,6 @@ int main(int argc, char** argv) {
     finish(0);
 }
 
-// Asks the window thread for the window and waits until it is there.
-int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
-    std::unique_lock<std::mutex> hold(handover.lock);
-    if (handover.state == WindowState::none) {
-        handover.width = width;
-        handover.height = height;
-        handover.title = title;
-        handover.state = WindowState::requested;
-        handover.changed.notify_all();
-    }
-    handover.changed.wait(hold, [] { return handover.state == WindowState::open; });
-    return 0;
-}
-
-void platform_sleep(int32_t milliseconds) {
-    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
 // Seconds since start-up from the performance counter.
 double platform_seconds() {
     LARGE_INTEGER now;
@@ -326,22 +264,8 @@ double platform_seconds() {
 // Hands the exit code to the window thread and wakes it; it ends the process while the game
 // thread parks.
 void platform_end_program(int32_t code) {
-    HWND target = nullptr;
-    {
-        std::lock_guard<std::mutex> hold(handover.lock);
-        handover.end_requested = true;
-        handover.end_code = code;
-        handover.changed.notify_all();
-        if (handover.state == WindowState::open) target = window;
-    }
-    if (target != nullptr) PostMessageW(target, WAKE_MESSAGE, 0, 0);
+    if (request_end(code)) PostMessageW(window.load(), WAKE_MESSAGE, 0, 0);
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
-}
-
-// Waits until a key, button, focus or pointer change has arrived since `seen`.
-void platform_sleep_until_input(uint64_t seen) {
-    std::unique_lock<std::mutex> hold(screen.lock);
-    screen.input_changed.wait(hold, [seen] { return screen.input_serial != seen; });
 }
 
 // Wakes the window thread so the change shows at once; one wake message at a time is enough.
@@ -349,8 +273,4 @@ void platform_frame_changed() {
     const HWND target = window.load();
     if (target == nullptr || wake_pending) return;
     wake_pending = PostMessageW(target, WAKE_MESSAGE, 0, 0) != 0;
-}
-
-std::string platform_program_name() {
-    return base_name(program_file);
 }

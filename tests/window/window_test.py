@@ -22,17 +22,16 @@ def hole(column, row):
     return 64 * column + 67, 424 - 64 * row
 
 
-def golden_start_hash(golden):
-    """The hash of the start screen with the picture, from the headless games' transcript."""
-    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
-    return lines[lines.index("== pic <close>") + 1].split()[-1]
-
-
 def golden_hash(golden, scenario, step):
     """The frame hash after a step of a scenario of the headless games' transcript."""
     lines = open(os.path.join(golden, "games.golden")).read().splitlines()
     start = lines.index("== " + scenario)
     return next(line for line in lines[start + 1:] if line.startswith(step + " |")).split()[-1]
+
+
+def golden_start_hash(golden):
+    """The hash of the start screen with the picture, from the headless games' transcript."""
+    return golden_hash(golden, "pic <close>", "start")
 
 
 def question(shot):

@@ -1,0 +1,122 @@
+// window_handover.cpp -- the game thread and the hand-over of the window, shared by the SDL and
+// Win32 backends.
+#include "screen/window_handover.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "screen/platform.h"
+#include "screen/screen_state.h"
+
+namespace {
+
+enum class WindowState { none, requested, open };
+
+// The hand-over between the game thread and the window thread. Allocated once and never freed:
+// exit() must not destroy a condition variable that a parked thread still waits on.
+struct Handover {
+    std::mutex lock;
+    std::condition_variable changed;
+    WindowState state = WindowState::none;
+    WindowRequest request = {FRAME_WIDTH, FRAME_HEIGHT, ""};
+    bool end_requested = false;
+    int32_t end_code = 0;
+};
+Handover& handover = *new Handover;
+
+// Wakes the game thread in sleep_until_input. Never freed, like the hand-over: when Xlib ends
+// the process because the X server went away, exit() would hang destroying a condition
+// variable the game thread still waits on.
+std::condition_variable& input_arrived = *new std::condition_variable;
+
+std::string program_file; // argv[0]
+
+// Runs the program; a program that returns ends like end_program(0).
+void run_game() {
+    program_main();
+    platform_end_program(0);
+}
+
+// Returns the file name without folder and extension, or "viertal" when there is none.
+std::string base_name(const std::string& path) {
+#ifdef _WIN32
+    std::string name = path.substr(path.find_last_of("/\\") + 1);
+#else
+    std::string name = path.substr(path.find_last_of('/') + 1);
+#endif
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name.empty() ? "viertal" : name;
+}
+
+} // namespace
+
+void set_program_file(const char* argv0) {
+    program_file = argv0 != nullptr ? argv0 : "";
+}
+
+void start_game_thread() {
+    std::thread(run_game).detach();
+}
+
+bool wait_for_window_request(WindowRequest& request, int32_t& end_code) {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    handover.changed.wait(hold, [] { return handover.state == WindowState::requested || handover.end_requested; });
+    end_code = handover.end_code;
+    request = handover.request;
+    return !handover.end_requested;
+}
+
+void announce_window_open() {
+    std::lock_guard<std::mutex> hold(handover.lock);
+    handover.state = WindowState::open;
+    handover.changed.notify_all();
+}
+
+bool request_end(int32_t code) {
+    std::lock_guard<std::mutex> hold(handover.lock);
+    handover.end_requested = true;
+    handover.end_code = code;
+    handover.changed.notify_all();
+    return handover.state == WindowState::open;
+}
+
+bool end_requested(int32_t& code) {
+    std::lock_guard<std::mutex> hold(handover.lock);
+    code = handover.end_code;
+    return handover.end_requested;
+}
+
+void notify_input_arrived_locked() {
+    input_arrived.notify_all();
+}
+
+// Asks the window thread for the window and waits until it is there.
+int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
+    std::unique_lock<std::mutex> hold(handover.lock);
+    if (handover.state == WindowState::none) {
+        handover.request = {width, height, title};
+        handover.state = WindowState::requested;
+        handover.changed.notify_all();
+    }
+    handover.changed.wait(hold, [] { return handover.state == WindowState::open; });
+    return 0;
+}
+
+// Sleeps the game thread.
+void platform_sleep(int32_t milliseconds) {
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Waits until a key, button, focus or pointer change has arrived since `seen`.
+void platform_sleep_until_input(uint64_t seen) {
+    std::unique_lock<std::mutex> hold(screen.lock);
+    input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
+}
+
+// The program file's name without folder or extension.
+std::string platform_program_name() {
+    return base_name(program_file);
+}

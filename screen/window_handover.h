@@ -1,0 +1,42 @@
+// window_handover.h -- what the real-window backends (SDL, Win32) share: the game thread, the
+// hand-over of the window between it and the window thread, the end request, and the program's
+// name. Private to those backends; the headless backend has no window thread.
+//
+// The window thread (the process's first) starts the game thread, waits for the game's request
+// for a window, creates it, announces it open, and services it until the game asks for the end.
+// The platform_ procedures open_window, sleep, sleep_until_input and program_name are defined
+// here for both backends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the game asked for in open_screen.
+struct WindowRequest {
+    int32_t width, height; // client area
+    std::string title;
+};
+
+// Keeps argv[0], for platform_program_name.
+void set_program_file(const char* argv0);
+
+// Runs program_main() on a thread of its own; a program that returns ends like end_program(0).
+void start_game_thread();
+
+// Blocks the window thread until the game asks for the window; true with the request, or false
+// with the exit code when the game ended before asking.
+bool wait_for_window_request(WindowRequest& request, int32_t& end_code);
+
+// Lets the game thread, waiting in platform_open_window, go on.
+void announce_window_open();
+
+// Records the game's end request. Returns true when the window is open: the backend must then
+// wake its window thread, which ends the process.
+bool request_end(int32_t code);
+
+// Tells the window thread whether the game asked for the end, and with which code.
+bool end_requested(int32_t& code);
+
+// Wakes the game thread in platform_sleep_until_input. Called by the window thread, screen lock
+// held, when input arrived.
+void notify_input_arrived_locked();
