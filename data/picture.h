@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-// Returns the picture file's name, formed afresh from the environment: the directory named by
-// "temp", else "TEMP", else "TMPDIR", followed directly by "/ZAQT.bmp"; "/tmp/ZAQT.bmp" when none
-// is set or all are empty. (On Windows: "temp" followed by "\ZAQT.bmp".)
+// Returns the picture file's name, formed afresh from the environment: "ZAQT.bmp" in the
+// directory that "temp" names (platform/platform.h, file_in_temp: on Windows the value of "temp"
+// followed directly by "\ZAQT.bmp"; on Linux "temp", else "TEMP", else "TMPDIR", else "/tmp").
 std::string picture_file_name();
 
 // Tells whether the picture file can be opened for reading; opens and closes it, nothing more.
@@ -19,8 +19,8 @@ std::string picture_file_name();
 bool picture_file_exists();
 
 // Writes the picture file from the data table's picture text, leaving the read position after
-// the end marker. The file appears whole or not at all: it is written under a new name beside it
-// and renamed when complete. Failure is silent and leaves no file behind.
+// the end marker. The file appears whole or not at all: it gets its name only once it is written
+// and flushed. Failure is silent and leaves no file behind.
 // Called by the game driver at start-up when picture_file_exists() is false.
 void extract_picture();
 
@@ -31,13 +31,9 @@ void show_picture();
 // --- For tests and tools ---
 
 // Decodes the data table's picture text exactly as extract_picture does, writing through a
-// buffer to the open descriptor `file` (-1: decode only). False if a write failed.
+// buffer to the new file `file` (file_begin_new; -1: decode only). False if a write failed.
 bool decode_picture_into(int32_t file);
 
 // Decodes `count` items (the picture text and its end marker) exactly as extract_picture does
 // and returns the bytes; bytes past the first `limit` are dropped (a run count may be huge).
 std::string decode_picture_to_string(const char* const* items, int32_t count, int64_t limit = 1 << 24);
-
-// Replaces "/tmp" as the directory used when no variable names one. Tests only, so that they
-// never touch the machine's real /tmp/ZAQT.bmp; "" restores "/tmp".
-void set_picture_fallback_directory(const std::string& directory);

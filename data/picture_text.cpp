@@ -6,18 +6,12 @@
 #include "data/picture.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "data/data_table.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/platform.h"
 
 namespace {
 
@@ -42,27 +36,11 @@ struct Source {
     int32_t next;             // next array item
 };
 
-// Writes all `size` bytes to `file`; false on any failure (full disk, file size limit, ...).
-bool write_all(int32_t file, const unsigned char* data, size_t size) {
-    while (size > 0) {
-#ifdef _WIN32
-        long written = _write(file, data, static_cast<unsigned>(size > (1u << 30) ? (1u << 30) : size));
-#else
-        ssize_t written = write(file, data, size);
-#endif
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Empties the buffer into the file and the copy.
 void flush(Output& out) {
     if (out.used == 0) return;
     if (out.copy != nullptr) out.copy->append(reinterpret_cast<const char*>(out.buffer), out.used);
-    if (out.file >= 0 && !out.failed && !write_all(out.file, out.buffer, out.used)) out.failed = true;
+    if (out.file >= 0 && !out.failed && !file_write(out.file, out.buffer, out.used)) out.failed = true;
     out.used = 0;
 }
 

@@ -10,13 +10,6 @@
 
 namespace {
 
-constexpr float FULL_TURN = 6.2831859f; // end angle of a closed circle (2 pi as a float)
-constexpr int32_t OUTLINE = 0;          // draw_circle fill values
-constexpr int32_t SOLID = -1;
-constexpr int32_t ABSOLUTE = 4;         // drawing flags: absolute coordinates, explicit colour
-constexpr int32_t FILLED_BOX = 2;       // draw_line mode
-constexpr int32_t SOLID_STYLE = 0xFFFF; // draw_line pattern
-
 constexpr int32_t TOP_HOLE_ROW = 7; // text rows of the holes: 7, 11, ..., 27
 constexpr int32_t BOTTOM_HOLE_ROW = 27;
 constexpr int32_t LEFT_HOLE_COLUMN = 18; // text columns of the holes: 18, 26, ..., 66
@@ -31,7 +24,7 @@ constexpr uint32_t INNER_SHADE = 0x444400; // the inner ring is the disc colour 
 // Draws a circle of the given radius in the board's way: a true circle, closed, absolute.
 void circle(int32_t x, int32_t y, int32_t radius, uint32_t colour, int32_t fill) {
     draw_circle(static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), colour, 0.0f, 0.0f, FULL_TURN,
-                fill, ABSOLUTE);
+                fill, ABSOLUTE_COORDINATES);
 }
 
 // Fills the box between two corners, both included.
@@ -96,7 +89,7 @@ void draw_board() {
     draw_inner_fillers();
     draw_frame();
     locate(30, 23);
-    print_text("Met Spatie andere taktiek selecteren.", 0);
+    print_text("Met Spatie andere taktiek selecteren.", STAY_ON_LINE);
 }
 
 void draw_disc() {

@@ -9,24 +9,17 @@
 #include "data/picture.h"
 #include "game/board_display.h"
 #include "game/input.h"
-#include "game/startup_trace.h"
-#include "rules/board.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
-#include "rules/win.h"
+#include "rules/move.h"
 #include "screen/screen.h"
 
 namespace {
 
 constexpr uint32_t WHITE = 0xFFFFFF;
 constexpr uint32_t YELLOW = 0xFFFF00;
-constexpr int32_t FOREGROUND_ONLY = 2;       // set_color flags: the text background stays black
-constexpr int32_t ABSOLUTE = 4;              // set_pixel flags
-constexpr int32_t FILLED_BOX = 2;            // draw_line mode
-constexpr int32_t SOLID_STYLE = 0xFFFF;      // draw_line pattern
-constexpr uint32_t CLEAR_BLACK = 0xFF000000; // the frame as open_screen leaves it
-constexpr int32_t DISC_PAUSE = 500;          // ms after every drawn disc; a key cuts it short
-constexpr int32_t LAST_DISC = 42;
+constexpr int32_t DISC_PAUSE = 500;  // ms after every drawn disc; a key cuts it short
+constexpr int32_t FULL_DROP_ROW = 6; // a column whose drop row is this or less is full
 
 constexpr int32_t MESSAGE_ROW = 3, MESSAGE_COLUMN = 14;  // start question, prompts, results
 constexpr int32_t NOTICE_ROW = 3, NOTICE_COLUMN = 59;    // "Mijn zet" and the computer's column
@@ -55,9 +48,9 @@ void show_message(const char* text, int32_t line_end) {
     print_text(text, line_end);
 }
 
-// Prints a piece of text in the given colour at the cursor.
+// Prints a piece of text in the given colour at the cursor; the text background stays.
 void print_in(uint32_t colour, const char* text, int32_t line_end) {
-    set_color(colour, 0, FOREGROUND_ONLY);
+    set_color(colour, 0, KEEP_BACKGROUND);
     print_text(text, line_end);
 }
 
@@ -68,18 +61,8 @@ void print_in(uint32_t colour, const char* text, int32_t line_end) {
 void show_background() {
     show_picture();
     if (last_error() == ERROR_NONE) return;
-    draw_line(0, 0, FRAME_WIDTH - 1, FRAME_HEIGHT - 1, CLEAR_BLACK, FILLED_BOX, SOLID_STYLE, 0);
+    draw_line(0, 0, FRAME_WIDTH - 1, FRAME_HEIGHT - 1, OPEN_BACKGROUND, FILLED_BOX, SOLID_STYLE, 0);
     show_picture();
-}
-
-// Renews everything a game starts afresh; the playing style lives on.
-void renew_game_state() {
-    game.disc_mark = "O";
-    for (int32_t column = 1; column <= COLUMN_COUNT; ++column) game.drop_row[column] = START_DROP_ROW;
-    load_tactic_weights();
-    reset_board();
-    game.win_found = 0;
-    game.move_count = 0;
 }
 
 // Draws the banner from the data table, column by column, each column from top to bottom.
@@ -87,7 +70,8 @@ void draw_banner() {
     set_read_position(ReadPosition::banner);
     for (int32_t x = BANNER_LEFT; x <= BANNER_RIGHT; ++x) {
         for (int32_t y = BANNER_TOP; y <= BANNER_BOTTOM; ++y) {
-            set_pixel(static_cast<float>(x), static_cast<float>(y), static_cast<uint32_t>(read_int()), ABSOLUTE);
+            set_pixel(static_cast<float>(x), static_cast<float>(y), static_cast<uint32_t>(read_int()),
+                      ABSOLUTE_COORDINATES);
         }
     }
 }
@@ -95,21 +79,20 @@ void draw_banner() {
 // Prints "Wil je beginnen [ja][nee] ?" with the two answers in yellow; the text stays white after.
 void print_start_question() {
     locate(MESSAGE_ROW, MESSAGE_COLUMN);
-    print_in(WHITE, "Wil je beginnen [", 0);
-    print_in(YELLOW, "ja", 0);
-    print_in(WHITE, "][", 0);
-    print_in(YELLOW, "nee", 0);
-    print_in(WHITE, "] ?", 1);
+    print_in(WHITE, "Wil je beginnen [", STAY_ON_LINE);
+    print_in(YELLOW, "ja", STAY_ON_LINE);
+    print_in(WHITE, "][", STAY_ON_LINE);
+    print_in(YELLOW, "nee", STAY_ON_LINE);
+    print_in(WHITE, "] ?", NEW_LINE);
 }
 
 // Prepares a game: picture, fresh state, banner, start question and board.
 void set_up_game() {
     show_background();
-    renew_game_state();
+    renew_game();
     draw_banner();
     print_start_question();
     draw_board();
-    trace_start_screen();
     wait_for_button_release();
 }
 
@@ -118,7 +101,7 @@ void set_up_game() {
 // Prints the column numbers under the board, over the Space hint.
 void print_column_labels() {
     locate(LABELS_ROW, LABELS_COLUMN);
-    print_text("1       2       3       4       5       6       7", 0);
+    print_text("1       2       3       4       5       6       7", STAY_ON_LINE);
 }
 
 // Waits for the answer to the start question and returns who begins, HUMAN or COMPUTER.
@@ -140,39 +123,34 @@ int32_t ask_who_begins() {
 
 // --- Moves ---
 
-// Draws the next disc of a column in its hole and pauses; the drawing half of every move.
-// For a full column nothing is drawn and the disc colour does not change.
-void drop_disc(int32_t column) {
-    if (game.drop_row[column] > 6) game.disc_mark = text_compare(game.disc_mark, "O") == 0 ? "X" : "O";
+// Draws the next disc of a column in its hole and pauses; the drawing half of every move, done
+// before place_disc lowers the column's drop row. A full column draws nothing and keeps the
+// colour of the next disc.
+void draw_next_disc(int32_t column) {
+    const bool room = game.drop_row[column] > FULL_DROP_ROW;
+    if (room) game.disc_mark = text_compare(game.disc_mark, "O") == 0 ? "X" : "O";
     locate(game.drop_row[column], 8 * column + 9);
-    game.drop_row[column] -= DROP_ROW_STEP;
-    if (game.drop_row[column] > 2) {
-        print_text(" ", 0);
-        draw_disc();
-        pause(DISC_PAUSE);
-    }
+    if (!room) return;
+    print_text(" ", STAY_ON_LINE);
+    draw_disc();
+    pause(DISC_PAUSE);
 }
 
-// Tells whether the disc just placed by `player` ended the game, and if so shows the result.
-// The win test runs from the seventh disc on and before the draw test, so a four made with the
-// last disc is a win.
-bool game_ended_by(int32_t player) {
-    if (game.move_count > 6) {
-        game.test_player = player;
-        has_four();
-    }
-    if (game.win_found == 1) {
-        if (player == HUMAN) {
-            show_message("Je hebt gewonnen !", 1);
-            play(HUMAN_WIN_TONES);
-        } else {
-            show_message("Ik heb gewonnen !", 1);
-            play(COMPUTER_WIN_TONES);
-        }
+// Shows how the move of `player` ended the game, if it did: the result line and its tune. A win
+// with the 42nd disc is a win.
+bool show_result(MoveOutcome outcome, int32_t player) {
+    if (outcome == MoveOutcome::won && player == HUMAN) {
+        show_message("Je hebt gewonnen !", NEW_LINE);
+        play(HUMAN_WIN_TONES);
         return true;
     }
-    if (game.move_count >= LAST_DISC) {
-        show_message("Geen winnaar", 1);
+    if (outcome == MoveOutcome::won) {
+        show_message("Ik heb gewonnen !", NEW_LINE);
+        play(COMPUTER_WIN_TONES);
+        return true;
+    }
+    if (outcome == MoveOutcome::drawn) {
+        show_message("Geen winnaar", NEW_LINE);
         return true;
     }
     return false;
@@ -196,51 +174,41 @@ int32_t read_human_column() {
 
 // Plays the human's turn: asks "Welke rij?" until a column with room is chosen, refusing every
 // other input with the error tones, and places the disc there.
-void play_human_turn() {
+MoveOutcome play_human_turn() {
     for (;;) {
         game.placed = 0;
-        show_message("Welke rij?                 ", 0);
+        show_message("Welke rij?                 ", STAY_ON_LINE);
         wait_for_button_release();
-        int32_t column = read_human_column();
+        const int32_t column = read_human_column();
         if (column >= 1 && column <= COLUMN_COUNT) {
-            drop_disc(column);
-            if (drop_cell(column, HUMAN)) {
+            draw_next_disc(column);
+            const MoveOutcome outcome = place_disc(column, HUMAN);
+            if (outcome != MoveOutcome::refused) {
                 game.placed = 1;
-                game.move_count += 1;
-                return;
+                return outcome;
             }
         }
         play(ERROR_TONES);
     }
 }
 
-// Chooses the computer's column and places its disc on the board (not yet on the screen).
-void choose_computer_move() {
+// Plays the computer's turn: chooses its column (the opening at random), draws the disc, prints
+// "Mijn zet" with the column, and places the disc.
+MoveOutcome play_computer_turn() {
     game.computer_column = choose_computer_column();
-    drop_cell(game.computer_column, COMPUTER);
-    game.move_count += 1;
-}
-
-// Draws the computer's disc, prints "Mijn zet" with its column, and tells whether the game ended.
-bool show_computer_move() {
-    drop_disc(game.computer_column);
+    draw_next_disc(game.computer_column);
     locate(NOTICE_ROW, NOTICE_COLUMN);
-    print_text("Mijn zet", 0);
+    print_text("Mijn zet", STAY_ON_LINE);
     print_number(game.computer_column);
-    return game_ended_by(COMPUTER);
+    return place_disc(game.computer_column, COMPUTER);
 }
 
 // Plays one game from the start question to its result.
 void play_game() {
-    if (ask_who_begins() == COMPUTER) {
-        choose_computer_move(); // its opening: a random column 2..5
-        if (show_computer_move()) return;
-    }
+    if (ask_who_begins() == COMPUTER && show_result(play_computer_turn(), COMPUTER)) return;
     for (;;) {
-        play_human_turn();
-        if (game_ended_by(HUMAN)) return;
-        choose_computer_move();
-        if (show_computer_move()) return;
+        if (show_result(play_human_turn(), HUMAN)) return;
+        if (show_result(play_computer_turn(), COMPUTER)) return;
     }
 }
 
@@ -253,7 +221,6 @@ void wait_for_next_game() {
 } // namespace
 
 void start_up() {
-    trace_game_start();
     set_read_position(ReadPosition::directions);
     open_screen(FRAME_WIDTH, FRAME_HEIGHT, 32, 1, 0, 0);
     set_text_grid(80, 30);

@@ -21,15 +21,14 @@ constexpr int32_t pad_index(int32_t cell) {
 // Called first by every reader of `padded`, so the padded form is always fresh.
 void copy_to_padded();
 
-// Empties the whole board, border slots included. Called by the game driver at every game set-up,
-// beside setting move_count to 0 and every drop_row to 27.
+// Empties the whole board, border slots included. Called by renew_game at every game's set-up.
 void reset_board();
 
 // Returns the lowest EMPTY cell of column 1..7, or 0 when the column is full (or out of range).
 int32_t lowest_empty_cell(int32_t column);
 
 // Writes `code` (HUMAN or COMPUTER) into the column's lowest empty cell; false when it is full.
-// Does not touch move_count or drop_row: the game driver counts the move.
+// Does not touch move_count or drop_row: place_disc counts the move.
 bool drop_cell(int32_t column, int32_t code);
 
 // Returns true when the board and its counters agree: border slots EMPTY, cells only EMPTY,

@@ -41,15 +41,17 @@ struct GameState {
     // --- Lives for the whole process ---
     int32_t tactic; // 0..3, the computer's playing style; 0 at start, changed only by Space
 
-    // --- Renewed at every game set-up (see the driver's set-up step) ---
+    // --- Renewed at every game's set-up (renew_game, rules/move.h) ---
     Board board;
-    int32_t move_count;                      // discs played in this game, 0..42
-    int32_t drop_row[COLUMN_COUNT + 1];      // [1..7] text row of the column's next disc: 27, 23, ..., 7; <= 3 full
+    int32_t move_count;                 // discs played in this game, 0..42
+    int32_t drop_row[COLUMN_COUNT + 1]; // [1..7] text row of the column's next disc: 27, 23, ..., 7; <= 3 full
+    int32_t win_found;                  // 1 once has_four found a line; 0 at set-up
+    TacticWeights weights;              // loaded from `tactic` at set-up, fixed during a game
+    std::string disc_mark;              // "O" or "X": decides the colour of the next disc
+
+    // --- Working values of the rules, written before every use ---
     int32_t test_player;                     // COMPUTER or HUMAN: whose four has_four looks for
-    int32_t win_found;                       // 1 once has_four found a line; 0 at set-up
-    TacticWeights weights;                   // loaded from `tactic` at set-up, fixed during a game
     int32_t column_scores[COLUMN_COUNT + 1]; // [1..7] scores of the latest score_columns; -999 full
-    std::string disc_mark;                   // "O" or "X": decides the colour of the next disc
 
     // --- The game driver's latest input and move (written by the driver only) ---
     int32_t code;    // character code of the latest input, or a column code from a click

@@ -3,77 +3,12 @@
 // The file comes from a directory every user can write to, so nothing in it is trusted: sizes
 // are checked in 64 bits against the file's real length, only the drawn part of a row (at most
 // 640 pixels) is ever read into memory, and a fixed buffer holds it.
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
 #include "screen/screen_core.h"
 
 namespace {
-
-// The file calls of each platform, all on a plain descriptor.
-#ifdef _WIN32
-// Reads up to n bytes; returns how many, 0 at the end, or -1.
-int64_t read_some(int fd, void* buffer, size_t n) {
-    return _read(fd, buffer, static_cast<unsigned>(n));
-}
-
-// Reads up to n bytes at file position pos, as pread does elsewhere.
-int64_t read_some_at(int fd, void* buffer, size_t n, int64_t pos) {
-    if (_lseeki64(fd, pos, SEEK_SET) != pos) return -1;
-    return read_some(fd, buffer, n);
-}
-
-void close_file(int fd) {
-    _close(fd);
-}
-
-// Opens the file for reading bytes.
-int open_for_reading(const std::string& path) {
-    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
-}
-
-// Returns the size of an open regular file, or -1 for anything else.
-int64_t regular_file_size(int fd) {
-    struct _stat64 st {};
-    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG ? int64_t(st.st_size) : -1;
-}
-#else
-// Reads up to n bytes; returns how many, 0 at the end, or -1.
-int64_t read_some(int fd, void* buffer, size_t n) {
-    return ::read(fd, buffer, n);
-}
-
-// Reads up to n bytes at file position pos.
-int64_t read_some_at(int fd, void* buffer, size_t n, int64_t pos) {
-    return ::pread(fd, buffer, n, off_t(pos));
-}
-
-void close_file(int fd) {
-    ::close(fd);
-}
-
-// Opens the file for reading bytes. O_NONBLOCK: a pipe planted under the picture's name must not
-// hang the game.
-int open_for_reading(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-}
-
-// Returns the size of an open regular file, or -1 for anything else.
-int64_t regular_file_size(int fd) {
-    struct stat st {};
-    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
-}
-#endif
 
 // The fields of the two headers that matter here.
 struct BmpInfo {
@@ -93,38 +28,28 @@ uint32_t u32(const unsigned char* p) {
     return u16(p) | u16(p + 2) << 16;
 }
 
-// Reads exactly n bytes; false on a short read.
-bool read_exact(int fd, unsigned char* buffer, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const int64_t got = read_some(fd, buffer + done, n - done);
-        if (got <= 0) return false;
-        done += size_t(got);
-    }
-    return true;
-}
-
 // Reads exactly n bytes at file position pos; false on a short read.
-bool read_at(int fd, int64_t pos, unsigned char* buffer, size_t n) {
-    size_t done = 0;
+bool read_at(int32_t fd, int64_t pos, unsigned char* buffer, int64_t n) {
+    int64_t done = 0;
     while (done < n) {
-        const int64_t got = read_some_at(fd, buffer + done, n - done, pos + int64_t(done));
+        const int64_t got = file_read_at(fd, pos + done, buffer + done, n - done);
         if (got <= 0) return false;
-        done += size_t(got);
+        done += got;
     }
     return true;
 }
 
 // Reads and checks both headers; returns 0 or ERROR_BAD_FILE.
-int32_t read_headers(int fd, BmpInfo& info) {
-    unsigned char file_header[14], info_header[124];
-    if (!read_exact(fd, file_header, sizeof file_header) || file_header[0] != 'B' || file_header[1] != 'M')
+int32_t read_headers(int32_t fd, BmpInfo& info) {
+    constexpr int64_t FILE_HEADER = 14;
+    unsigned char file_header[FILE_HEADER], info_header[124];
+    if (!read_at(fd, 0, file_header, FILE_HEADER) || file_header[0] != 'B' || file_header[1] != 'M')
         return ERROR_BAD_FILE;
     info.data_offset = u32(file_header + 10);
-    if (!read_exact(fd, info_header, 4)) return ERROR_BAD_FILE;
+    if (!read_at(fd, FILE_HEADER, info_header, 4)) return ERROR_BAD_FILE;
     const uint32_t size = u32(info_header);
     if (size != 12 && size != 40 && size != 56 && size != 108 && size != 124) return ERROR_BAD_FILE;
-    if (!read_exact(fd, info_header + 4, size - 4)) return ERROR_BAD_FILE;
+    if (!read_at(fd, FILE_HEADER + 4, info_header + 4, size - 4)) return ERROR_BAD_FILE;
     uint32_t planes = 0, compression = 0;
     if (size == 12) {
         info.width = u16(info_header + 4);
@@ -145,7 +70,7 @@ int32_t read_headers(int fd, BmpInfo& info) {
 
 // Draws the stored rows that lie wholly inside the file; returns 0, or ERROR_BAD_FILE when the
 // file ends before the last stored row. Screen lock held.
-int32_t draw_rows_locked(int fd, const BmpInfo& info, int64_t file_size) {
+int32_t draw_rows_locked(int32_t fd, const BmpInfo& info, int64_t file_size) {
     static unsigned char row[FRAME_WIDTH * 4]; // the drawn part of one stored row
     const int64_t bytes_per_pixel = info.bits_per_pixel / 8;
     const int64_t stride = (info.width * bytes_per_pixel + 3) / 4 * 4; // stored row, padded
@@ -158,8 +83,7 @@ int32_t draw_rows_locked(int fd, const BmpInfo& info, int64_t file_size) {
     for (int64_t y = 0; y < std::min<int64_t>(rows, FRAME_HEIGHT); ++y) {
         const int64_t i = top_first ? y : rows - 1 - y;
         if (i >= complete) continue;
-        if (!read_at(fd, info.data_offset + i * stride, row, size_t(drawn_columns * bytes_per_pixel)))
-            return ERROR_BAD_FILE;
+        if (!read_at(fd, info.data_offset + i * stride, row, drawn_columns * bytes_per_pixel)) return ERROR_BAD_FILE;
         for (int64_t x = 0; x < drawn_columns; ++x) {
             const unsigned char* p = row + x * bytes_per_pixel;
             screen.frame[y][x] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
@@ -175,20 +99,20 @@ int32_t draw_rows_locked(int fd, const BmpInfo& info, int64_t file_size) {
 // cannot be opened (frame unchanged); 3 when it is not a readable uncompressed 24/32-bit BMP
 // (frame unchanged) or ends early (the rows stored before the end stay drawn).
 int32_t load_bmp(const std::string& path) {
-    const int fd = open_for_reading(path);
+    const int32_t fd = file_open_read(path);
     if (fd < 0) return set_error(ERROR_CANNOT_OPEN);
-    const int64_t size = regular_file_size(fd);
+    const int64_t size = file_size(fd);
     BmpInfo info{};
     int32_t result = ERROR_BAD_FILE;
     if (size >= 0 && read_headers(fd, info) == 0) {
         std::lock_guard<std::mutex> hold(screen.lock);
         if (screen.opened) {
             result = draw_rows_locked(fd, info, size);
-            platform_frame_changed();
+            vid_frame_changed();
         } else {
             result = ERROR_BAD_ARGUMENT; // nothing is drawn before open_screen
         }
     }
-    close_file(fd);
+    file_close(fd);
     return set_error(result);
 }

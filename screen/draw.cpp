@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
 #include "screen/screen_core.h"
 
 namespace {
@@ -95,7 +95,7 @@ void walk_circle(CircleCall& c, double a, double b) {
 
 } // namespace
 
-// Draws a circle outline (fill 0) or a solid disc (fill not 0) centred on (x, y). Aspect 0 means
+// Draws a circle OUTLINE (fill 0) or a SOLID disc (fill not 0) centred on (x, y). Aspect 0 means
 // a true circle; above 1 narrows it, below 1 flattens it. Start 0 with end 2 pi (or both 0)
 // draws the closed circle; other angles draw only the pixels whose angle from the centre,
 // counter-clockwise from the right, lies between |start| and |end| (an arc, or a pie slice when
@@ -111,7 +111,7 @@ void draw_circle(float x, float y, float radius, uint32_t colour, float aspect, 
     if (!screen.opened) return;
     static CircleCall c; // 500 bytes of row marks, used under the screen lock
     c.colour = colour;
-    c.solid = fill != 0;
+    c.solid = fill != OUTLINE;
     std::fill(c.filled, c.filled + FRAME_HEIGHT, false);
     c.start = std::fmod(std::fabs(double(start_angle)), TWO_PI + 1e-6);
     c.end = std::fmod(std::fabs(double(end_angle)), TWO_PI + 1e-6);
@@ -124,10 +124,10 @@ void draw_circle(float x, float y, float radius, uint32_t colour, float aspect, 
     walk_circle(c, a, b);
     mark_rows_changed_locked(int32_t(std::max<int64_t>(c.cy - whole(b) - 1, -1)),
                              int32_t(std::min<int64_t>(c.cy + whole(b) + 1, FRAME_HEIGHT)));
-    platform_frame_changed();
+    vid_frame_changed();
 }
 
-// Draws a line (mode 0), a box outline (mode 1) or a filled box (mode 2) between the corners,
+// Draws a LINE, a BOX outline or a FILLED_BOX between the corners,
 // both included, in either order. Style is a 16-bit on/off pattern for lines and outlines
 // (0 counts as solid); a filled box is always solid. Parts off the frame are skipped.
 void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t mode, int32_t style,
@@ -136,12 +136,12 @@ void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
     const uint32_t pattern = (style & 0xFFFF) == 0 ? 0xFFFFu : uint32_t(style & 0xFFFF);
     std::lock_guard<std::mutex> hold(screen.lock);
     if (!screen.opened) return;
-    if (mode == 2 || mode == 1) {
+    if (mode == FILLED_BOX || mode == BOX) {
         const int64_t left = std::min(xa, xb), right = std::max(xa, xb);
         const int64_t top = std::min(ya, yb), bottom = std::max(ya, yb);
         for (int64_t y = std::max<int64_t>(top, 0); y <= std::min<int64_t>(bottom, FRAME_HEIGHT - 1); ++y) {
             const int64_t x0 = std::max<int64_t>(left, 0), x1 = std::min<int64_t>(right, FRAME_WIDTH - 1);
-            if (mode == 2) {
+            if (mode == FILLED_BOX) {
                 if (x0 <= x1) std::fill(screen.frame[y] + x0, screen.frame[y] + x1 + 1, colour);
             } else if (y == top || y == bottom) {
                 int64_t step = 0;
@@ -153,7 +153,7 @@ void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
             }
         }
         mark_rows_changed_locked(int32_t(std::max<int64_t>(top, -1)), int32_t(std::min<int64_t>(bottom, FRAME_HEIGHT)));
-    } else if (mode == 0) {
+    } else if (mode == LINE) {
         // Bresenham from (xa, ya) to (xb, yb); at most 2 x COORD_LIMIT steps.
         const int64_t dx = std::llabs(xb - xa), dy = -std::llabs(yb - ya);
         const int64_t sx = xa < xb ? 1 : -1, sy = ya < yb ? 1 : -1;
@@ -177,7 +177,7 @@ void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
         set_error(ERROR_BAD_ARGUMENT);
         return;
     }
-    platform_frame_changed();
+    vid_frame_changed();
 }
 
 // Sets one pixel to exactly that value (0 is black, not transparent); off the frame nothing.
@@ -187,5 +187,5 @@ void set_pixel(float x, float y, uint32_t colour, int32_t /*flags*/) {
     if (!screen.opened || px < 0 || px >= FRAME_WIDTH || py < 0 || py >= FRAME_HEIGHT) return;
     screen.frame[py][px] = colour;
     mark_rows_changed_locked(int32_t(py), int32_t(py));
-    platform_frame_changed();
+    vid_frame_changed();
 }

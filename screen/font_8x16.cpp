@@ -3,7 +3,7 @@
 // Converted from FullGreek-VGA16.psf.gz and Uni2-VGA16.psf.gz (Debian package console-setup-linux);
 // the symbols they lack are drawn by the converter. Origin and licence: screen/FONT-LICENSE.md.
 // One glyph a line, rows from the top, bit 7 the left pixel.
-#include "screen/screen_core.h"
+#include "screen/font.h"
 
 const uint8_t font_8x16[256][16] = {
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, // 0

@@ -12,7 +12,7 @@
 #include <chrono>
 #include <thread>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
 #include "screen/screen_core.h"
 
 namespace {
@@ -152,16 +152,16 @@ void pause(int32_t milliseconds) {
                 screen.key_arrived = false;
             }
             if (arrived) return;
-            platform_sleep(50);
+            sys_sleep(50);
             remaining -= 50;
         }
     }
-    platform_sleep(remaining);
+    sys_sleep(remaining);
 }
 
 // Returns seconds since a fixed start, from the platform's high-resolution clock.
 double timer_seconds() {
-    return platform_seconds();
+    return sys_seconds();
 }
 
 // Plays a tone and returns when it has ended. Frequencies outside 37..32767 Hz or a negative
@@ -174,12 +174,12 @@ void tone(int32_t frequency, int32_t duration) {
     set_error(ERROR_NONE);
     if (duration == 0) return;
     slept();
-    platform_tone(frequency, duration);
+    snd_tone(frequency, duration);
 }
 
 // Ends the process with that exit code; the window closes with it.
 void end_program(int32_t code) {
-    platform_end_program(code);
+    sys_end_program(code);
 }
 
 // Returns the input serial: it grows with every key and every button, focus or inside change.
@@ -205,6 +205,6 @@ void sleep_until_input(uint64_t seen) {
         after_poll();
         return;
     }
-    platform_sleep_until_input(seen);
+    in_sleep_until_input(seen);
     slept();
 }

@@ -1,10 +1,11 @@
 // screen_state.h -- the one process-wide Screen: frame, text grid, input, error number.
 //
-// Shared by the game thread (every operation of screen.h) and the window thread (the backend's
-// refresh pass and event handling). Every field below `lock` is read or written only with `lock`
-// held; that is the screen lock.
+// Shared by the game thread (every operation of screen.h) and the platform's window thread (its
+// copy of the changed rows and its input handling, platform/platform.h). Every field between
+// `lock` and `last_error` is read or written only with `lock` held; that is the screen lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -43,12 +44,8 @@ struct Screen {
     bool pointer_inside;      // the pointer is inside the client area
     uint64_t input_serial;    // grows with every key, button, focus or inside change
 
-    // --- Results ---
-    int32_t last_error; // error number of the latest failing or succeeding operation
+    // --- Results (no lock: set by callers that hold the screen lock and by callers that do not) ---
+    std::atomic<int32_t> last_error; // error number of the latest failing or succeeding operation
 };
 
 extern Screen screen;
-
-// Sets the error number and returns it, so a failing path cannot forget either half:
-// `return set_error(ERROR_CANNOT_OPEN);`. Callers hold no lock or the screen lock alike.
-int32_t set_error(int32_t number);

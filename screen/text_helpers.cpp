@@ -1,7 +1,7 @@
 // text_helpers.cpp -- byte-string helpers the game applies to key texts.
 #include <string>
 
-#include "screen/screen_state.h"
+#include "screen/screen.h"
 
 // Compares byte by byte as unsigned values; a text that begins the other is the smaller one.
 // Returns 0 when equal, negative when a sorts first, positive otherwise.

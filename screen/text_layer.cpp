@@ -3,13 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
 #include "screen/screen_core.h"
 
 namespace {
-
-constexpr uint32_t OPEN_BLACK = 0xFF000000; // frame, background after open_screen
-constexpr uint32_t OPEN_WHITE = 0xFFFFFFFF; // foreground after open_screen
 
 // Returns true for the colour depths open_screen accepts.
 bool valid_depth(int32_t bits_per_pixel) {
@@ -82,15 +79,25 @@ void mark_all_rows_changed_locked() {
 
 // Resets the text layer and fills the frame as open_screen leaves it. Screen lock held.
 void reset_frame_locked() {
-    screen.foreground = OPEN_WHITE;
-    screen.background = OPEN_BLACK;
+    screen.foreground = OPEN_FOREGROUND;
+    screen.background = OPEN_BACKGROUND;
     screen.columns = 80;
     screen.rows = 60;
     screen.cell_width = 8;
     screen.cell_height = 8;
     screen.cursor_row = 1;
     screen.cursor_column = 1;
-    fill_rows_locked(0, FRAME_HEIGHT, OPEN_BLACK);
+    fill_rows_locked(0, FRAME_HEIGHT, OPEN_BACKGROUND);
+}
+
+// Puts the screen back as it was before open_screen: no window, the frame as open_screen leaves
+// it, no input, no error. For the headless platform's fresh start. Screen lock held.
+void reset_screen_locked() {
+    screen.opened = false;
+    screen.title.clear();
+    reset_frame_locked();
+    reset_input_locked();
+    screen.last_error = ERROR_NONE;
 }
 
 // Opens the 640 x 480 window with a black frame, white text and an 80 x 60 grid of 8 x 8 cells.
@@ -101,17 +108,17 @@ int32_t open_screen(int32_t width, int32_t height, int32_t bits_per_pixel, int32
                     int32_t /*refresh*/) {
     if (width != FRAME_WIDTH || height != FRAME_HEIGHT || !valid_depth(bits_per_pixel))
         return set_error(ERROR_BAD_ARGUMENT);
-    std::string title = platform_program_name();
+    std::string title = vid_program_name();
     bool was_open = false;
     {
         std::lock_guard<std::mutex> hold(screen.lock);
         was_open = screen.opened;
         reset_frame_locked();
         screen.title = title;
-        platform_frame_changed();
+        vid_frame_changed();
     }
     if (!was_open) {
-        int32_t result = platform_open_window(FRAME_WIDTH, FRAME_HEIGHT, title);
+        int32_t result = vid_open_window(FRAME_WIDTH, FRAME_HEIGHT, title);
         if (result != 0) return set_error(result);
         std::lock_guard<std::mutex> hold(screen.lock);
         screen.opened = true;
@@ -136,7 +143,7 @@ int32_t set_text_grid(int32_t columns, int32_t rows) {
     screen.cursor_row = 1;
     screen.cursor_column = 1;
     fill_rows_locked(0, FRAME_HEIGHT, screen.background);
-    platform_frame_changed();
+    vid_frame_changed();
     set_error(ERROR_NONE);
     return previous;
 }
@@ -169,7 +176,7 @@ int32_t cursor_column() {
 }
 
 // Prints each byte as an opaque cell at the cursor, moving right and wrapping after the last
-// column; past the last row the grid scrolls up one row. line_end 1 then starts a new line.
+// column; past the last row the grid scrolls up one row. NEW_LINE then starts a new line.
 void print_text(const std::string& text, int32_t line_end) {
     std::lock_guard<std::mutex> hold(screen.lock);
     if (!screen.opened) return;
@@ -181,8 +188,8 @@ void print_text(const std::string& text, int32_t line_end) {
             new_line_locked();
         }
     }
-    if (line_end == 1) new_line_locked();
-    platform_frame_changed();
+    if (line_end == NEW_LINE) new_line_locked();
+    vid_frame_changed();
 }
 
 // Prints a blank (zero and above) or a minus sign, then the decimal digits; no line end.
@@ -192,9 +199,9 @@ void print_number(int32_t value) {
     print_text(text, 0);
 }
 
-// Sets the text colours; flags bit 0 keeps the foreground, bit 1 keeps the background.
+// Sets the text colours; KEEP_FOREGROUND and KEEP_BACKGROUND leave one as it is.
 void set_color(uint32_t foreground, uint32_t background, int32_t flags) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    if ((flags & 1) == 0) screen.foreground = foreground;
-    if ((flags & 2) == 0) screen.background = background;
+    if ((flags & KEEP_FOREGROUND) == 0) screen.foreground = foreground;
+    if ((flags & KEEP_BACKGROUND) == 0) screen.background = background;
 }

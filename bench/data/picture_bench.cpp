@@ -9,7 +9,7 @@
 #include <string>
 
 #include "data/picture.h"
-#include "screen/headless.h"
+#include "platform/headless/headless.h"
 #include "screen/screen.h"
 
 namespace {

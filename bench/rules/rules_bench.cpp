@@ -11,7 +11,9 @@
 #include "rules/board.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
+#include "rules/move.h"
 #include "rules/win.h"
+#include "tests/reference/four_in_line.h"
 
 namespace {
 
@@ -21,43 +23,27 @@ struct Position {
     int32_t last_mover; // the side has_four is asked about
 };
 
-// Returns true when `code` has four in a line (a plain scan, for building the positions).
-bool four_in_line(const int32_t* cells, int32_t code) {
-    const int32_t steps[4][2] = {{0, 1}, {1, 0}, {1, 1}, {1, -1}};
-    for (int32_t row = 0; row < 6; ++row)
-        for (int32_t column = 1; column <= 7; ++column)
-            for (const auto& s : steps) {
-                int32_t k = 0;
-                for (; k < 4; ++k) {
-                    int32_t r = row + k * s[0], c = column + k * s[1];
-                    if (r > 5 || c < 1 || c > 7 || cells[7 * r + c] != code) break;
-                }
-                if (k == 4) return true;
-            }
-    return false;
-}
-
-// Returns 64 reachable mid-game positions without a four.
+// Returns 64 reachable mid-game positions, played as the game plays them, in which neither side
+// has four in a line.
 std::vector<Position> mid_game_positions() {
     std::mt19937 rng(2026);
     std::vector<Position> positions;
     while (positions.size() < 64) {
-        Position p{};
-        int32_t target = 12 + static_cast<int32_t>(rng() % 13);
+        renew_game();
+        const int32_t target = 12 + static_cast<int32_t>(rng() % 13);
         int32_t code = HUMAN;
-        bool won = false;
-        while (p.move_count < target && !won) {
-            int32_t column = static_cast<int32_t>(rng() % 7) + 1, cell = 0;
-            for (int32_t row = 0; row < 6 && cell == 0; ++row)
-                if (p.cells[7 * row + column] == EMPTY) cell = 7 * row + column;
-            if (cell == 0) continue;
-            p.cells[cell] = code;
-            ++p.move_count;
-            won = four_in_line(p.cells, code);
-            p.last_mover = code;
-            code = -code;
+        MoveOutcome outcome = MoveOutcome::played;
+        while (game.move_count < target && outcome != MoveOutcome::won) {
+            outcome = place_disc(static_cast<int32_t>(rng() % 7) + 1, code);
+            if (outcome != MoveOutcome::refused) code = -code;
         }
-        if (!won) positions.push_back(p);
+        const int32_t* cells = game.board.cells;
+        if (four_in_line(cells, HUMAN) || four_in_line(cells, COMPUTER)) continue;
+        Position p{};
+        std::memcpy(p.cells, cells, sizeof p.cells);
+        p.move_count = game.move_count;
+        p.last_mover = -code;
+        positions.push_back(p);
     }
     return positions;
 }

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "screen/headless.h"
+#include "platform/headless/headless.h"
 #include "screen/screen.h"
 
 namespace {

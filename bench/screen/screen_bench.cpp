@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "screen/screen.h"
-#include "screen/sdl_probe.h"
 
 namespace {
 
@@ -82,13 +81,10 @@ void program_main() {
         if (is_close(key) || key == "\x1b") break;
         if (mode != "latency" || key.empty()) continue;
         react(key, count);
-        const double presented = sdl_probe_wait_presented(sdl_probe_frame_changes());
-        latencies.push_back((presented - sdl_probe_key_received()) * 1000.0);
     }
     if (!latencies.empty())
         std::printf("latency %zu %.2f %.2f %.2f\n", latencies.size(), quantile(latencies, 0.5),
                     quantile(latencies, 0.9), quantile(latencies, 1.0));
-    std::printf("presentations %llu\n", static_cast<unsigned long long>(sdl_probe_presentations()));
     std::fflush(stdout);
     end_program(0);
 }

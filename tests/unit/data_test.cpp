@@ -107,18 +107,15 @@ const std::string& the_picture() {
 TEST(PictureFile, NameFollowsTempThenTEMPThenTMPDIR) {
     const std::string tmpdir = std::filesystem::temp_directory_path();
     for (const char* name : {"temp", "TEMP", "TMPDIR"}) unsetenv(name);
-    set_picture_fallback_directory("/nowhere");
-    EXPECT_EQ(picture_file_name(), "/nowhere/ZAQT.bmp");
-    const std::pair<const char*, const char*> steps[] = {
-        {"TMPDIR=/c", "/c/ZAQT.bmp"}, {"TEMP=/b", "/b/ZAQT.bmp"}, {"temp=/a/", "/a//ZAQT.bmp"},
-        {"temp=", "/b/ZAQT.bmp"},     {"TEMP=", "/c/ZAQT.bmp"},   {"TMPDIR=", "/nowhere/ZAQT.bmp"}};
+    EXPECT_EQ(picture_file_name(), "/tmp/ZAQT.bmp");
+    const std::pair<const char*, const char*> steps[] = {{"TMPDIR=/c", "/c/ZAQT.bmp"}, {"TEMP=/b", "/b/ZAQT.bmp"},
+                                                         {"temp=/a/", "/a//ZAQT.bmp"}, {"temp=", "/b/ZAQT.bmp"},
+                                                         {"TEMP=", "/c/ZAQT.bmp"},     {"TMPDIR=", "/tmp/ZAQT.bmp"}};
     for (const auto& [assignment, name] : steps) {
         const std::string text = assignment;
         setenv(text.substr(0, text.find('=')).c_str(), text.substr(text.find('=') + 1).c_str(), 1);
         EXPECT_EQ(picture_file_name(), name) << assignment;
     }
-    set_picture_fallback_directory("");
-    EXPECT_EQ(picture_file_name(), "/tmp/ZAQT.bmp");
     setenv("TMPDIR", tmpdir.c_str(), 1);
 }
 
@@ -176,7 +173,7 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
     } cases[] = {
         {"/t", "mkdir t", 0, "t/, t/ZAQT.bmp (picture)"},
         {"/", "", 0, "ZAQT.bmp (picture)"},
-        {"", "", 0, "ZAQT.bmp (picture)"}, // no variable: the fallback directory
+        {"", "", 0, "ZAQT.bmp (picture)"}, // no "temp": TMPDIR
         {"", "printf old >ZAQT.bmp", 0, "ZAQT.bmp 'old'"},
         {"/missing", "", 0, ""},
         {"/f/below", "printf x >f", 0, "f 'x'"},
@@ -193,8 +190,7 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
         SCOPED_TRACE(std::string("temp=") + c.temp + ", " + c.set_up);
         ASSERT_EQ(std::system(("cd " + scratch.path + "; " + c.set_up).c_str()), 0);
         unsetenv("TEMP");
-        unsetenv("TMPDIR");
-        set_picture_fallback_directory(scratch.path);
+        setenv("TMPDIR", scratch.path.c_str(), 1);
         if (*c.temp)
             setenv("temp", (scratch.path + c.temp).c_str(), 1);
         else

@@ -8,8 +8,8 @@
 #include "data/picture.h"
 #include "game/driver.h"
 #include "game/input.h"
+#include "platform/headless/headless.h"
 #include "rules/game_state.h"
-#include "screen/headless.h"
 #include "screen/screen.h"
 #include "support.h"
 
@@ -125,7 +125,6 @@ std::string play(const std::string& scenario) {
             break;
     }
     setenv("temp", temp.c_str(), 1);
-    set_picture_fallback_directory(scratch.path);
     headless_start();
     game = GameState{};
     headless_run(seed != 0 ? seeded_program : program_main);

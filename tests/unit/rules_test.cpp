@@ -9,9 +9,11 @@
 #include "data/data_table.h"
 #include "rules/board.h"
 #include "rules/evaluate.h"
+#include "rules/move.h"
 #include "rules/win.h"
 #include "screen/screen.h"
 #include "support.h"
+#include "tests/reference/four_in_line.h"
 
 // Every operator new of the test program is counted, to show that the rules never allocate.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -32,38 +34,20 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-// A fresh game as the driver sets it up.
+// A fresh game as the driver sets it up, in the given style.
 void new_game(int32_t tactic = 0) {
     game.tactic = tactic;
-    load_tactic_weights();
-    reset_board();
-    game.move_count = 0;
-    game.win_found = 0;
-    for (int32_t column = 1; column <= COLUMN_COUNT; ++column) game.drop_row[column] = START_DROP_ROW;
+    renew_game();
 }
 
-// Drops a disc as the driver does: counted, the column's drop row lowered.
+// Places a disc as the driver does; false when the column refuses it.
 bool play(int32_t column, int32_t code) {
-    if (!drop_cell(column, code)) return false;
-    game.drop_row[column] -= DROP_ROW_STEP;
-    ++game.move_count;
-    return true;
+    return place_disc(column, code) != MoveOutcome::refused;
 }
 
-// The reference: does `code` hold four in a line, counted by rows and columns on the plain cells?
+// Tells whether `code` has four in a line, by the reference.
 bool reference_four(int32_t code) {
-    const int32_t steps[4][2] = {{0, 1}, {1, 0}, {1, 1}, {1, -1}};
-    for (int32_t row = 0; row < 6; ++row)
-        for (int32_t column = 1; column <= 7; ++column)
-            for (const auto& s : steps) {
-                int32_t k = 0;
-                for (int32_t r = row, c = column;
-                     k < 4 && r >= 0 && r < 6 && c >= 1 && c <= 7 && game.board.cells[7 * r + c] == code;
-                     ++k, r += s[0], c += s[1]) {
-                }
-                if (k == 4) return true;
-            }
-    return false;
+    return four_in_line(game.board.cells, code);
 }
 
 bool has_four_of(int32_t code) {
@@ -73,15 +57,21 @@ bool has_four_of(int32_t code) {
     return game.win_found == 1;
 }
 
-// Plays random moves until `discs` are down, or a four ends the game: a position of a real game.
+// Plays random moves until `discs` are down or the game has ended, and checks every move's
+// outcome against the reference: won once the mover has four, else drawn with the 42nd disc.
 std::string random_game(std::mt19937& rng, int32_t discs) {
     new_game();
     std::string moves;
-    for (int32_t code = HUMAN; game.move_count < discs && !reference_four(-code); code = -code) {
+    for (int32_t code = HUMAN; game.move_count < discs; code = -code) {
         int32_t column = 0;
-        do column = static_cast<int32_t>(rng() % 7) + 1;
-        while (!play(column, code));
+        MoveOutcome outcome = MoveOutcome::refused;
+        while (outcome == MoveOutcome::refused) outcome = place_disc(column = int32_t(rng() % 7) + 1, code);
         moves += static_cast<char>('0' + column);
+        const MoveOutcome expected = reference_four(code)            ? MoveOutcome::won
+                                     : game.move_count == CELL_COUNT ? MoveOutcome::drawn
+                                                                     : MoveOutcome::played;
+        EXPECT_EQ(outcome, expected) << moves;
+        if (outcome != MoveOutcome::played) break;
     }
     return moves;
 }
@@ -107,14 +97,43 @@ TEST(Rules, HasFourAgreesWithTheReferenceOnRandomGames) {
     EXPECT_EQ(game.win_found, 1) << "a found win is never cleared";
 }
 
-TEST(Rules, ColumnsRefuseASeventhDiscAndTheConsistencyCheckSeesCorruption) {
+// Moves alternate from the human's; every move but the last goes on with the game. The drop row
+// of column 1 goes down with every disc, and with every refused attempt on the full column.
+TEST(Rules, PlacingADiscCountsJudgesAndRefuses) {
+    using enum MoveOutcome;
+    const struct {
+        const char* moves;
+        MoveOutcome last;
+        int32_t move_count, drop_row_1;
+    } cases[] = {
+        {"121212", played, 6, 15},
+        {"1212121", won, 7, 11}, // four up column 1 with the seventh disc
+        {"1111111", refused, 6, -1},
+        {"11111111", refused, 6, -5},
+        {"1111110", refused, 6, 3},
+        {"1111118", refused, 6, 3},
+        {"126613431456475467333341527215612225546777", drawn, 42, 3},
+        {"165272351361452665774351431436261744573227", won, 42, 3}, // the 42nd disc makes four
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.moves);
+        new_game();
+        const std::string moves = c.moves;
+        for (size_t i = 0; i < moves.size(); ++i) {
+            const MoveOutcome outcome = place_disc(moves[i] - '0', i % 2 ? COMPUTER : HUMAN);
+            const bool last = i + 1 == moves.size();
+            EXPECT_TRUE(last ? outcome == c.last : outcome == played || outcome == refused) << "move " << i + 1;
+        }
+        EXPECT_EQ(game.move_count, c.move_count);
+        EXPECT_EQ(game.drop_row[1], c.drop_row_1);
+        EXPECT_TRUE(board_is_consistent());
+    }
+}
+
+TEST(Rules, TheConsistencyCheckSeesCorruption) {
     new_game();
     for (int32_t row = 0; row < 6; ++row) EXPECT_TRUE(play(3, row % 2 ? HUMAN : COMPUTER));
-    EXPECT_EQ(lowest_empty_cell(3), 0);
-    EXPECT_FALSE(drop_cell(3, HUMAN) || drop_cell(0, HUMAN) || drop_cell(8, HUMAN));
-    EXPECT_TRUE(board_is_consistent());
-    game.drop_row[3] -= DROP_ROW_STEP; // the driver lowers it on a refused attempt as well
-    EXPECT_TRUE(board_is_consistent());
+    EXPECT_EQ(lowest_empty_cell(3) + lowest_empty_cell(0) + lowest_empty_cell(8), 0) << "full, or no column";
     game.drop_row[3] = 2;
     EXPECT_FALSE(board_is_consistent()) << "a full column's drop row off the steps of 4";
     for (int32_t kind = 0; kind < 5; ++kind) {
@@ -183,11 +202,11 @@ TEST(Rules, WholeGamesOfEveryStyleAllocateNothing) {
     int32_t moves = 0;
     for (int32_t g = 0; g < 40; ++g) {
         new_game(g % 4);
-        for (int32_t mover = g % 2 ? COMPUTER : HUMAN; game.move_count < 42; mover = -mover) {
-            while (!play(mover == COMPUTER ? choose_computer_column() : static_cast<int32_t>(rng() % 7) + 1, mover)) {
-            }
+        MoveOutcome outcome = MoveOutcome::played;
+        for (int32_t mover = g % 2 ? COMPUTER : HUMAN; outcome == MoveOutcome::played; mover = -mover) {
+            do outcome = place_disc(mover == COMPUTER ? choose_computer_column() : int32_t(rng() % 7) + 1, mover);
+            while (outcome == MoveOutcome::refused);
             ++moves;
-            if (has_four_of(mover)) break;
         }
     }
     EXPECT_GT(moves, 400);

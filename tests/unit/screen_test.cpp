@@ -8,9 +8,9 @@
 #include <limits>
 #include <vector>
 
-#include "screen/cp437.h"
-#include "screen/headless.h"
-#include "screen/platform.h"
+#include "platform/cp437.h"
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
 #include "screen/screen.h"
 #include "support.h"
 

@@ -25,6 +25,13 @@ class Failure(Exception):
     pass
 
 
+class Skip(Exception):
+    """The case cannot run here; its message says what would make it run."""
+
+
+SKIPPED = 77  # the exit code CTest counts as a skipped test
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)
@@ -257,6 +264,9 @@ def main(cases):
         return 2
     try:
         cases[sys.argv[1]](*sys.argv[2:])
+    except Skip as reason:
+        print("SKIPPED %s: %s" % (sys.argv[1], reason))
+        return SKIPPED
     except Failure as failure:
         print("FAILED %s: %s" % (sys.argv[1], failure), file=sys.stderr)
         return 1

@@ -2,7 +2,7 @@
 //
 // SCREEN_DEMO_MODE selects what it does:
 //   input (default)  opens the window, draws a box, discs, text and corner pixels, prints
-//                    "ready" once the window shows them, then
+//                    "ready" once they are drawn, then
 //                    prints every key and every changed mouse state it reads ("key 51",
 //                    "key 255 72", "mouse RESULT X Y WHEEL BUTTONS"); the close request ends
 //                    it with exit code SCREEN_DEMO_EXIT (default 0).
@@ -14,7 +14,6 @@
 
 #include "screen/screen.h"
 #include "screen/screen_state.h"
-#include "screen/sdl_probe.h"
 
 namespace {
 
@@ -84,7 +83,6 @@ void program_main() {
     }
     if (mode == "return") return;
     draw_scene();
-    sdl_probe_wait_presented(sdl_probe_frame_changes());
     say("ready");
     log_input();
     say("end " + std::to_string(exit_code));

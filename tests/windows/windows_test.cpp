@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "data/picture.h"
-#include "screen/headless.h"
-#include "screen/platform.h"
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
 #include "screen/screen.h"
 #include "screen/screen_state.h"
-#include "screen/win32_internal.h"
 
 namespace {
 

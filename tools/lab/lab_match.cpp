@@ -8,7 +8,7 @@
 #include "rules/board.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
-#include "rules/win.h"
+#include "rules/move.h"
 #include "screen/screen.h"
 #include "tools/lab/lab.h"
 
@@ -74,23 +74,12 @@ TacticWeights weights_of(int32_t tactic) {
 // Plays one game; returns COMPUTER when A wins, HUMAN when the opponent wins, EMPTY for a draw.
 int32_t play_game(const LabOptions& options, bool a_begins, const TacticWeights& weights_b, OpponentRandom& r,
                   MatchResult& result) {
-    reset_board();
-    game.move_count = 0;
-    game.win_found = 0;
-    for (int32_t column = 1; column <= COLUMN_COUNT; ++column) game.drop_row[column] = START_DROP_ROW;
-    int32_t mover = a_begins ? COMPUTER : HUMAN;
-    while (true) {
-        int32_t column = mover == COMPUTER ? timed_column(result) : opponent_column(options, weights_b, r);
-        drop_cell(column, mover);
-        game.drop_row[column] -= DROP_ROW_STEP;
-        ++game.move_count;
-        if (game.move_count > 6) {
-            game.test_player = mover;
-            has_four();
-            if (game.win_found == 1) return mover;
-        }
-        if (game.move_count > 41) return EMPTY;
-        mover = -mover;
+    renew_game(); // A's weights, from game.tactic
+    for (int32_t mover = a_begins ? COMPUTER : HUMAN;; mover = -mover) {
+        const int32_t column = mover == COMPUTER ? timed_column(result) : opponent_column(options, weights_b, r);
+        const MoveOutcome outcome = place_disc(column, mover);
+        if (outcome == MoveOutcome::won) return mover;
+        if (outcome == MoveOutcome::drawn) return EMPTY;
     }
 }
 
@@ -99,7 +88,7 @@ int32_t play_game(const LabOptions& options, bool a_begins, const TacticWeights&
 MatchResult run_match(const LabOptions& options) {
     MatchResult result;
     TacticWeights weights_b = weights_of(options.against == AGAINST_RANDOM ? 0 : options.against);
-    weights_of(options.tactic); // leaves A's weights in game.weights
+    weights_of(options.tactic); // leaves A's style in game.tactic
     seed_random(static_cast<double>(options.seed), 0);
     OpponentRandom r{options.seed};
     for (int32_t g = 0; g < options.games; ++g) {

@@ -1,4 +1,5 @@
-// win32_platform.cpp -- the Windows window: start-up, the game thread, the message loop, the end.
+// vid_win32.cpp -- the Windows window: start-up, the game thread, the message loop, the clock,
+// the end.
 //
 // Windows delivers a window's messages to the thread that created it, so main() keeps the
 // process's first thread for the window and runs program_main() on a second thread (the game
@@ -17,10 +18,10 @@
 #include <string>
 #include <thread>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+#include "platform/window_thread.h"
 #include "screen/screen_state.h"
-#include "screen/win32_internal.h"
-#include "screen/window_handover.h"
 
 namespace {
 
@@ -226,13 +227,23 @@ void show_first_frame() {
     announce_window_open();
 }
 
+// Says why the window could not be opened, in a message box: a program without a console shows
+// nothing of what it writes to stderr (it is written there too, for a console or a log).
+void tell_no_window(DWORD error) {
+    const std::string name = vid_program_name();
+    char text[160];
+    std::snprintf(text, sizeof text, "%s: kan geen venster openen (fout %lu)", name.c_str(), error);
+    std::fprintf(stderr, "%s\n", text);
+    MessageBoxW(nullptr, widen(text).c_str(), widen(name).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
 } // namespace
 
 // Runs the program on the game thread and services its window on this one.
 int main(int argc, char** argv) {
     QueryPerformanceFrequency(&clock_frequency);
     QueryPerformanceCounter(&clock_start);
-    set_program_file(argc > 0 ? argv[0] : nullptr);
+    set_program_file(argc > 0 ? argv[0] : nullptr, "/\\");
     // The window is drawn in real pixels and enlarged by whole numbers only, never blurred by
     // the system's own scaling.
     SetProcessDPIAware();
@@ -241,8 +252,7 @@ int main(int argc, char** argv) {
     int32_t code = 0;
     if (!wait_for_window_request(request, code)) finish(code);
     if (!create_window(request)) {
-        std::fprintf(stderr, "%s: kan geen venster openen (fout %lu)\n", platform_program_name().c_str(),
-                     GetLastError());
+        tell_no_window(GetLastError());
         finish(1);
     }
     show_first_frame();
@@ -255,7 +265,7 @@ int main(int argc, char** argv) {
 }
 
 // Seconds since start-up from the performance counter.
-double platform_seconds() {
+double sys_seconds() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart - clock_start.QuadPart) / static_cast<double>(clock_frequency.QuadPart);
@@ -263,13 +273,13 @@ double platform_seconds() {
 
 // Hands the exit code to the window thread and wakes it; it ends the process while the game
 // thread parks.
-void platform_end_program(int32_t code) {
+void sys_end_program(int32_t code) {
     if (request_end(code)) PostMessageW(window.load(), WAKE_MESSAGE, 0, 0);
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
 }
 
 // Wakes the window thread so the change shows at once; one wake message at a time is enough.
-void platform_frame_changed() {
+void vid_frame_changed() {
     const HWND target = window.load();
     if (target == nullptr || wake_pending) return;
     wake_pending = PostMessageW(target, WAKE_MESSAGE, 0, 0) != 0;

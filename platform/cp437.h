@@ -1,4 +1,5 @@
-// cp437.h -- converting typed Unicode text into the game's code-page-437 key bytes.
+// cp437.h -- converting typed Unicode text into the game's code-page-437 key bytes; used by the
+// real-window platforms (SDL, Win32).
 #pragma once
 
 #include <cstdint>

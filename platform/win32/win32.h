@@ -1,6 +1,7 @@
-// win32_internal.h -- what the Win32 backend's files share: the window's geometry and its input.
+// win32.h -- what the Win32 platform's files share: the window's geometry and its input.
 //
-// Private to the Win32 backend (win32_platform.cpp, win32_input.cpp, win32_audio.cpp).
+// Private to platform/win32 (vid_win32.cpp, in_win32.cpp), and to the Windows-only checks
+// (tests/windows), which drive the message handling without a window.
 #pragma once
 
 #include <windows.h>

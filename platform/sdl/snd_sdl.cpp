@@ -1,4 +1,4 @@
-// sdl_audio.cpp -- tones through SDL audio: a sine wave with short ramps, timed by the wall clock.
+// snd_sdl.cpp -- tones through SDL audio: a sine wave with short ramps, timed by the wall clock.
 //
 // The sound device is opened at the first tone and closed again after a few quiet seconds, so
 // a program that plays nothing runs no audio thread. Without a sound device a tone still blocks
@@ -11,8 +11,8 @@
 
 #include <SDL.h>
 
-#include "screen/platform.h"
-#include "screen/sdl_internal.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ struct Sound {
     bool subsystem_tried = false; // SDL's audio subsystem was started (or failed to)
     bool subsystem_ok = false;
     SDL_AudioDeviceID device = 0; // 0 when closed
-    double busy_until = 0;        // platform_seconds() when the latest tone ends
+    double busy_until = 0;        // sys_seconds() when the latest tone ends
 };
 Sound& sound = *new Sound;
 
@@ -68,9 +68,9 @@ std::vector<int16_t> tone_samples(int32_t frequency, int32_t duration) {
 
 // Plays the tone and returns once its duration has passed by the wall clock. Pitches outside
 // what the sample rate can carry play silence for the duration.
-void platform_tone(int32_t frequency, int32_t duration) {
+void snd_tone(int32_t frequency, int32_t duration) {
     if (duration <= 0) return;
-    const double start = platform_seconds();
+    const double start = sys_seconds();
     const double end = start + duration / 1000.0;
     {
         std::lock_guard<std::mutex> hold(sound.lock);
@@ -82,7 +82,7 @@ void platform_tone(int32_t frequency, int32_t duration) {
         }
     }
     wake_window(); // it sleeps until the device's closing is due, and that just moved
-    for (double now = platform_seconds(); now < end; now = platform_seconds())
+    for (double now = sys_seconds(); now < end; now = sys_seconds())
         std::this_thread::sleep_for(std::chrono::duration<double>(end - now));
 }
 
@@ -96,8 +96,8 @@ double audio_close_due() {
 void drain_audio() {
     std::lock_guard<std::mutex> hold(sound.lock);
     if (sound.device == 0) return;
-    const double give_up = platform_seconds() + DRAIN_SECONDS;
-    while (SDL_GetQueuedAudioSize(sound.device) != 0 && platform_seconds() < give_up) SDL_Delay(5);
+    const double give_up = sys_seconds() + DRAIN_SECONDS;
+    while (SDL_GetQueuedAudioSize(sound.device) != 0 && sys_seconds() < give_up) SDL_Delay(5);
     SDL_Delay(30); // the device's own buffer of 512 samples
 }
 

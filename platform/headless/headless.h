@@ -1,4 +1,4 @@
-// headless.h -- the test side of the headless backend: run a program on a game thread without a
+// headless.h -- the test side of the headless platform: run a program on a game thread without a
 // window, feed it keys and mouse states, read its frame and the tones it played.
 //
 // Time is virtual: pauses and tones advance a clock instead of sleeping, so a whole game runs in

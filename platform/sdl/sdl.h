@@ -1,6 +1,6 @@
-// sdl_internal.h -- what the SDL backend's files share: event handling and sound upkeep.
+// sdl.h -- what the SDL platform's files share: event handling and sound upkeep.
 //
-// Private to the SDL backend (sdl_platform.cpp, sdl_input.cpp, sdl_audio.cpp).
+// Private to platform/sdl (vid_sdl.cpp, in_sdl.cpp, snd_sdl.cpp).
 #pragma once
 
 #include <SDL.h>
@@ -11,18 +11,14 @@ struct InputActions {
 };
 
 // Turns one keyboard, mouse or window event into key codes and mouse state. Called by the
-// window thread with the screen lock held; `received` is platform_seconds() when the event's
-// batch reached the window thread.
-void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received, InputActions& actions);
-
-// Platform_seconds() when the window thread took the newest queued key from SDL. Screen lock held.
-double last_key_received_locked();
+// window thread with the screen lock held.
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, InputActions& actions);
 
 // Closes the sound device once no tone has played for a while, so an idle program runs no
 // audio thread. Called by the window thread on each pass; never blocks on a playing tone.
 void close_idle_audio(double now);
 
-// Returns platform_seconds() when close_idle_audio will close the open sound device, or 0 when
+// Returns sys_seconds() when close_idle_audio will close the open sound device, or 0 when
 // none is open: the one moment a quiet window thread has to wake for.
 double audio_close_due();
 

@@ -1,13 +1,13 @@
-// window_handover.cpp -- the game thread and the hand-over of the window, shared by the SDL and
-// Win32 backends.
-#include "screen/window_handover.h"
+// window_thread.cpp -- the game thread and the hand-over of the window, shared by the SDL and
+// Win32 platforms.
+#include "platform/window_thread.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
 #include "screen/screen_state.h"
 
 namespace {
@@ -31,21 +31,18 @@ Handover& handover = *new Handover;
 // variable the game thread still waits on.
 std::condition_variable& input_arrived = *new std::condition_variable;
 
-std::string program_file; // argv[0]
+std::string program_file;            // argv[0]
+std::string folder_separators = "/"; // what ends a folder name in it
 
 // Runs the program; a program that returns ends like end_program(0).
 void run_game() {
     program_main();
-    platform_end_program(0);
+    sys_end_program(0);
 }
 
 // Returns the file name without folder and extension, or "viertal" when there is none.
 std::string base_name(const std::string& path) {
-#ifdef _WIN32
-    std::string name = path.substr(path.find_last_of("/\\") + 1);
-#else
-    std::string name = path.substr(path.find_last_of('/') + 1);
-#endif
+    std::string name = path.substr(path.find_last_of(folder_separators) + 1);
     const size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
     return name.empty() ? "viertal" : name;
@@ -53,8 +50,9 @@ std::string base_name(const std::string& path) {
 
 } // namespace
 
-void set_program_file(const char* argv0) {
+void set_program_file(const char* argv0, const char* separators) {
     program_file = argv0 != nullptr ? argv0 : "";
+    folder_separators = separators;
 }
 
 void start_game_thread() {
@@ -94,7 +92,7 @@ void notify_input_arrived_locked() {
 }
 
 // Asks the window thread for the window and waits until it is there.
-int32_t platform_open_window(int32_t width, int32_t height, const std::string& title) {
+int32_t vid_open_window(int32_t width, int32_t height, const std::string& title) {
     std::unique_lock<std::mutex> hold(handover.lock);
     if (handover.state == WindowState::none) {
         handover.request = {width, height, title};
@@ -106,17 +104,17 @@ int32_t platform_open_window(int32_t width, int32_t height, const std::string& t
 }
 
 // Sleeps the game thread.
-void platform_sleep(int32_t milliseconds) {
+void sys_sleep(int32_t milliseconds) {
     if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // Waits until a key, button, focus or pointer change has arrived since `seen`.
-void platform_sleep_until_input(uint64_t seen) {
+void in_sleep_until_input(uint64_t seen) {
     std::unique_lock<std::mutex> hold(screen.lock);
     input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
 }
 
 // The program file's name without folder or extension.
-std::string platform_program_name() {
+std::string vid_program_name() {
     return base_name(program_file);
 }

@@ -1,4 +1,4 @@
-// win32_input.cpp -- Windows keyboard, mouse and window messages turned into key codes and
+// in_win32.cpp -- Windows keyboard, mouse and window messages turned into key codes and
 // mouse state.
 //
 // Characters come from WM_CHAR (UTF-16, converted to code page 437) once per repetition; keys
@@ -8,10 +8,10 @@
 // opens the window menu. Everything here runs on the window thread with the screen lock held.
 #include <algorithm>
 
-#include "screen/cp437.h"
-#include "screen/platform.h"
+#include "platform/cp437.h"
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
 #include "screen/screen.h"
-#include "screen/win32_internal.h"
 
 #include <windowsx.h>
 
@@ -30,8 +30,9 @@ InputTrack track;
 constexpr int32_t EXTENDED = 255; // low byte of every extended key code
 
 // A close request this soon after an Alt release belongs to an Alt+F4 chord that a window
-// manager turned into a close request; a player takes longer to reach the close button.
-constexpr DWORD ALT_CHORD_CLOSE_MS = 500;
+// manager turned into a close request a few milliseconds after the key; a player who lets go of
+// Alt and then clicks the close button takes longer, and that close counts.
+constexpr DWORD ALT_CHORD_CLOSE_MS = 150;
 
 // Returns the second byte of a key's extended code: the PC scan code of the key, the same
 // numbers the other platforms give, never "k"; -1 for the modifiers, which queue nothing alone.

@@ -1,5 +1,5 @@
 // cp437.cpp -- Unicode to code page 437, for characters typed into the window.
-#include "screen/cp437.h"
+#include "platform/cp437.h"
 
 #include <array>
 

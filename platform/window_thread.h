@@ -1,11 +1,10 @@
-// window_handover.h -- what the real-window backends (SDL, Win32) share: the game thread, the
+// window_thread.h -- what the real-window platforms (SDL, Win32) share: the game thread, the
 // hand-over of the window between it and the window thread, the end request, and the program's
-// name. Private to those backends; the headless backend has no window thread.
+// name. Used only by platform/sdl and platform/win32; the headless platform has no window thread.
 //
 // The window thread (the process's first) starts the game thread, waits for the game's request
 // for a window, creates it, announces it open, and services it until the game asks for the end.
-// The platform_ procedures open_window, sleep, sleep_until_input and program_name are defined
-// here for both backends.
+// vid_open_window, vid_program_name, sys_sleep and in_sleep_until_input are defined here for both.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +16,8 @@ struct WindowRequest {
     std::string title;
 };
 
-// Keeps argv[0], for platform_program_name.
-void set_program_file(const char* argv0);
+// Keeps argv[0] for vid_program_name; `separators` are the characters that end a folder name.
+void set_program_file(const char* argv0, const char* separators);
 
 // Runs program_main() on a thread of its own; a program that returns ends like end_program(0).
 void start_game_thread();
@@ -27,7 +26,7 @@ void start_game_thread();
 // with the exit code when the game ended before asking.
 bool wait_for_window_request(WindowRequest& request, int32_t& end_code);
 
-// Lets the game thread, waiting in platform_open_window, go on.
+// Lets the game thread, waiting in vid_open_window, go on.
 void announce_window_open();
 
 // Records the game's end request. Returns true when the window is open: the backend must then
@@ -37,6 +36,6 @@ bool request_end(int32_t code);
 // Tells the window thread whether the game asked for the end, and with which code.
 bool end_requested(int32_t& code);
 
-// Wakes the game thread in platform_sleep_until_input. Called by the window thread, screen lock
+// Wakes the game thread in in_sleep_until_input. Called by the window thread, screen lock
 // held, when input arrived.
 void notify_input_arrived_locked();

@@ -1,8 +1,9 @@
-// headless_platform.cpp -- the test backend: no window, scripted input, a virtual clock and
-// recorded tones; the game runs on a thread of its own as it does with the real window.
+// headless.cpp -- the tests' platform: no window, scripted input, a virtual clock and recorded
+// tones; the game runs on a thread of its own as it does with the real window. Files are the
+// machine's own (platform/posix or platform/win32).
 //
 // All state here is guarded by the screen lock, so the test thread feeds input exactly as the
-// window thread does. The game thread's idle point is platform_sleep_until_input: there the
+// window thread does. The game thread's idle point is in_sleep_until_input: there the
 // clock jumps to the next scheduled input, or, with nothing scheduled, the test thread is told
 // that the game waits. A waiting game stays parked there, whatever input arrives, until the
 // test calls headless_wait_idle again: so all input a test gives between two calls (keys now
@@ -10,7 +11,7 @@
 // identically however the two threads are scheduled. end_program and headless_finish end the game thread by throwing a
 // private type that only the thread's own wrapper catches (the game code itself uses none, and
 // must not call end_program or wait for input from a noexcept function).
-#include "screen/headless.h"
+#include "platform/headless/headless.h"
 
 #include <algorithm>
 #include <chrono>
@@ -19,8 +20,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "screen/platform.h"
-#include "screen/screen_core.h"
+#include "platform/platform.h"
+#include "screen/font.h"
+#include "screen/screen_state.h"
 
 namespace {
 
@@ -175,25 +177,25 @@ char read_cell(int32_t row, int32_t column) {
 // --- The platform seam ---
 
 // There is no window; the title is the game's program name.
-int32_t platform_open_window(int32_t /*width*/, int32_t /*height*/, const std::string& /*title*/) {
+int32_t vid_open_window(int32_t /*width*/, int32_t /*height*/, const std::string& /*title*/) {
     return 0;
 }
 
 // Advances the virtual clock, applying input scheduled on the way.
-void platform_sleep(int32_t milliseconds) {
+void sys_sleep(int32_t milliseconds) {
     std::lock_guard<std::mutex> hold(screen.lock);
     check_stop_locked();
     advance_locked(hl.now_ms + std::max(milliseconds, 0));
 }
 
 // Returns the virtual clock in seconds.
-double platform_seconds() {
+double sys_seconds() {
     std::lock_guard<std::mutex> hold(screen.lock);
     return hl.now_ms / 1000.0;
 }
 
 // Records the tone and lets its duration pass on the virtual clock.
-void platform_tone(int32_t frequency, int32_t duration) {
+void snd_tone(int32_t frequency, int32_t duration) {
     std::lock_guard<std::mutex> hold(screen.lock);
     check_stop_locked();
     hl.tones.push_back({frequency, duration, hl.now_ms});
@@ -201,7 +203,7 @@ void platform_tone(int32_t frequency, int32_t duration) {
 }
 
 // Records the exit code and ends the game thread (not the process).
-void platform_end_program(int32_t code) {
+void sys_end_program(int32_t code) {
     {
         std::lock_guard<std::mutex> hold(screen.lock);
         hl.exit_code = code;
@@ -212,7 +214,7 @@ void platform_end_program(int32_t code) {
 // The idle point: returns once the serial differs; jumps the clock to scheduled input; with
 // nothing scheduled tells the test thread that the game waits, and stays parked until the
 // test's next headless_wait_idle.
-void platform_sleep_until_input(uint64_t seen) {
+void in_sleep_until_input(uint64_t seen) {
     std::unique_lock<std::mutex> hold(screen.lock);
     for (;;) {
         check_stop_locked();
@@ -231,10 +233,10 @@ void platform_sleep_until_input(uint64_t seen) {
 }
 
 // Nothing to show: the test reads the frame itself.
-void platform_frame_changed() {}
+void vid_frame_changed() {}
 
 // The game's own name, as the real window's title would be.
-std::string platform_program_name() {
+std::string vid_program_name() {
     return "viertal";
 }
 
@@ -250,12 +252,8 @@ void headless_start() {
     hl.waiting = hl.ended = hl.stop = false;
     hl.released = true;
     hl.exit_code = -1;
-    screen.opened = false;
-    screen.title.clear();
-    reset_frame_locked();
-    reset_input_locked();
+    reset_screen_locked();
     screen.window_active = true; // focused, the pointer elsewhere until headless_mouse
-    set_error(ERROR_NONE);
 }
 
 // Starts the program on the game thread.

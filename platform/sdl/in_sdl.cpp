@@ -1,4 +1,4 @@
-// sdl_input.cpp -- SDL keyboard, mouse and window events turned into key codes and mouse state.
+// in_sdl.cpp -- SDL keyboard, mouse and window events turned into key codes and mouse state.
 //
 // Characters come from SDL's text input (UTF-8, converted to code page 437); keys that type no
 // character are queued as extended codes (255 in the low byte, a PC scan code in the second).
@@ -6,10 +6,10 @@
 // thread with the screen lock held.
 #include <SDL.h>
 
-#include "screen/cp437.h"
-#include "screen/platform.h"
-#include "screen/screen_state.h"
-#include "screen/sdl_internal.h"
+#include "platform/cp437.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl.h"
+#include "screen/screen.h"
 
 namespace {
 
@@ -18,7 +18,6 @@ struct InputTrack {
     bool left_alt = false;        // left Alt is down
     bool right_alt = false;       // right Alt (AltGr on many layouts) is down
     bool mouse_in_window = false; // between the window's enter and leave events
-    double key_received = 0;      // platform_seconds() of the newest queued key
     bool alt_released = false;    // an Alt key went up since the start
     uint32_t alt_released_at = 0; // SDL event time (ms) of the latest Alt release
 };
@@ -27,9 +26,10 @@ InputTrack track;
 constexpr int32_t EXTENDED = 255; // low byte of every extended key code
 
 // A window manager turns Alt+F4 into a close request, and that request can arrive after the Alt
-// release already did (a quick chord, a busy machine). Close requests this soon after an Alt
-// release belong to the chord; a player takes longer to move to the close button.
-constexpr uint32_t ALT_CHORD_CLOSE_MS = 500;
+// release already did (a quick chord, a busy machine): the manager sends it a few milliseconds
+// after the key. Close requests this soon after an Alt release belong to the chord; a player who
+// lets go of Alt and then clicks the close button takes longer, and that close counts.
+constexpr uint32_t ALT_CHORD_CLOSE_MS = 150;
 
 // Returns the second byte of a key's extended code: the PC scan code where there is one (the
 // keypad's digits with Num Lock off give those of the arrows and Home, End, ...), never "k".
@@ -107,12 +107,6 @@ bool types_text(const SDL_Keysym& key) {
     return num_lock && ((sym >= SDLK_KP_1 && sym <= SDLK_KP_0) || sym == SDLK_KP_PERIOD);
 }
 
-// Queues a key code and stamps its arrival.
-void queue_key(int32_t code, double received) {
-    queue_key_locked(code);
-    track.key_received = received;
-}
-
 // Returns the code a key press queues, or -1 for none. Alt and F10 were filtered already.
 int32_t key_code(const SDL_Keysym& key) {
     switch (key.sym) {
@@ -131,7 +125,7 @@ int32_t key_code(const SDL_Keysym& key) {
 }
 
 // Handles a key press or release.
-void on_key(const SDL_KeyboardEvent& event, double received, InputActions& actions) {
+void on_key(const SDL_KeyboardEvent& event, InputActions& actions) {
     const bool down = event.type == SDL_KEYDOWN;
     if (event.keysym.sym == SDLK_LALT) track.left_alt = down;
     if (event.keysym.sym == SDLK_RALT) track.right_alt = down;
@@ -147,14 +141,14 @@ void on_key(const SDL_KeyboardEvent& event, double received, InputActions& actio
     }
     if (event.keysym.sym == SDLK_F10) return;
     const int32_t code = key_code(event.keysym);
-    if (code >= 0) queue_key(code, received);
+    if (code >= 0) queue_key_locked(code);
 }
 
 // Handles typed text. The right Alt may type characters: on many layouts it is AltGr (é, €),
 // which SDL cannot tell apart from a right Alt. The left Alt makes a chord.
-void on_text(const SDL_TextInputEvent& event, double received) {
+void on_text(const SDL_TextInputEvent& event) {
     if (track.left_alt) return;
-    for (uint8_t byte : cp437_from_utf8(event.text)) queue_key(byte, received);
+    for (uint8_t byte : cp437_from_utf8(event.text)) queue_key_locked(byte);
 }
 
 // Stores the pointer position and whether it is over the frame (not over a black bar).
@@ -203,7 +197,7 @@ bool alt_chord_close(uint32_t timestamp) {
 }
 
 // Handles focus, pointer crossing and the close request.
-void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double received) {
+void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer) {
     switch (event.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED: set_window_active_locked(true); break;
     case SDL_WINDOWEVENT_FOCUS_LOST: set_window_active_locked(false); break;
@@ -222,7 +216,7 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
         break;
     case SDL_WINDOWEVENT_CLOSE:
         // Alt+F4 queues nothing; every other close request queues the close key.
-        if (!alt_chord_close(event.timestamp)) queue_key(CLOSE_KEY, received);
+        if (!alt_chord_close(event.timestamp)) queue_key_locked(CLOSE_KEY);
         break;
     default: break;
     }
@@ -231,11 +225,11 @@ void on_window(const SDL_WindowEvent& event, SDL_Renderer* renderer, double rece
 } // namespace
 
 // Dispatches one event to its handler.
-void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, double received, InputActions& actions) {
+void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, InputActions& actions) {
     switch (event.type) {
     case SDL_KEYDOWN:
-    case SDL_KEYUP: on_key(event.key, received, actions); break;
-    case SDL_TEXTINPUT: on_text(event.text, received); break;
+    case SDL_KEYUP: on_key(event.key, actions); break;
+    case SDL_TEXTINPUT: on_text(event.text); break;
     case SDL_MOUSEMOTION:
         track.mouse_in_window = true;
         set_pointer(event.motion.x, event.motion.y);
@@ -243,15 +237,10 @@ void handle_input_event_locked(const SDL_Event& event, SDL_Renderer* renderer, d
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: on_button(event.button); break;
     case SDL_MOUSEWHEEL: on_wheel(event.wheel); break;
-    case SDL_WINDOWEVENT: on_window(event.window, renderer, received); break;
+    case SDL_WINDOWEVENT: on_window(event.window, renderer); break;
     case SDL_QUIT:
-        if (!alt_chord_close(event.quit.timestamp)) queue_key(CLOSE_KEY, received);
+        if (!alt_chord_close(event.quit.timestamp)) queue_key_locked(CLOSE_KEY);
         break;
     default: break;
     }
-}
-
-// The arrival stamp of the newest queued key.
-double last_key_received_locked() {
-    return track.key_received;
 }

@@ -1,4 +1,4 @@
-// sdl_platform.cpp -- the SDL2 window: start-up, the game thread, the window pass, the end.
+// vid_sdl.cpp -- the SDL2 window: start-up, the game thread, the window pass, the clock, the end.
 //
 // SDL wants its window and events on the thread that started video, so main() keeps the
 // process's first thread for the window and runs program_main() on a second thread (the game
@@ -21,12 +21,11 @@
 #include <SDL.h>
 #include <sys/stat.h>
 
-#include "screen/platform.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl.h"
+#include "platform/sdl/window_icon.h"
+#include "platform/window_thread.h"
 #include "screen/screen_state.h"
-#include "screen/sdl_internal.h"
-#include "screen/sdl_probe.h"
-#include "screen/window_handover.h"
-#include "screen/window_icon.h"
 
 namespace {
 
@@ -34,22 +33,10 @@ constexpr double PASS_SECONDS = 0.010; // the window pass period while busy
 constexpr double BUSY_SECONDS = 0.250; // busy this long after the latest event or change
 constexpr int32_t EVENT_BATCH = 64;    // events handled per taking of the screen lock
 
-// Presentation counts for sdl_probe_wait_presented. Never freed: exit() must not destroy a
-// condition variable that a parked thread still waits on.
-struct PresentRecord {
-    std::mutex lock;
-    std::condition_variable presented;
-    uint64_t changes = 0;       // frame changes shown by the latest presentation
-    double at = 0;              // platform_seconds() just after it
-    uint64_t presentations = 0; // presentations so far
-};
-PresentRecord& present_record = *new PresentRecord;
-
 const uint64_t clock_start = SDL_GetPerformanceCounter();
 std::atomic<bool> window_open{false};  // the window thread services a window
 std::atomic<bool> wake_pending{false}; // a wake event is queued and not yet taken
 uint32_t wake_event = 0;               // SDL user event: frame changed, or the end
-uint64_t frame_change_count = 0;       // platform_frame_changed calls; screen lock held
 
 SDL_Window* window = nullptr;     // window thread only
 SDL_Renderer* renderer = nullptr; // window thread only
@@ -168,17 +155,6 @@ void present() {
     SDL_RenderPresent(renderer);
 }
 
-// Records that the window now shows `changes` frame changes.
-void record_presentation(uint64_t changes, bool presented) {
-    std::lock_guard<std::mutex> hold(present_record.lock);
-    present_record.changes = changes;
-    if (presented) {
-        present_record.at = platform_seconds();
-        ++present_record.presentations;
-    }
-    present_record.presented.notify_all();
-}
-
 // Returns true for window events that need the picture drawn again.
 bool needs_repaint(const SDL_Event& event) {
     if (event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET) return true;
@@ -204,7 +180,7 @@ void toggle_full_screen() {
 std::vector<SDL_Event>& next_batch(double next_pass) {
     static std::vector<SDL_Event> batch;
     batch.clear();
-    const double wait = next_pass - platform_seconds();
+    const double wait = next_pass - sys_seconds();
     const int32_t wait_ms = std::isinf(wait) ? -1 : wait <= 0 ? 0 : static_cast<int32_t>(std::ceil(wait * 1000.0));
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, wait_ms)) {
@@ -217,16 +193,15 @@ std::vector<SDL_Event>& next_batch(double next_pass) {
 }
 
 // Handles a batch under the screen lock: input events, then the changed rows. Returns true when
-// rows were copied; `changes` gets the frame changes the copy covers.
-bool take_batch(const std::vector<SDL_Event>& batch, double received, InputActions& actions, uint64_t& changes) {
+// rows were copied.
+bool take_batch(const std::vector<SDL_Event>& batch, InputActions& actions) {
     std::lock_guard<std::mutex> hold(screen.lock);
     const uint64_t serial = screen.input_serial;
     for (const SDL_Event& e : batch) {
-        handle_input_event_locked(e, renderer, received, actions);
+        handle_input_event_locked(e, renderer, actions);
         if (e.type == SDL_RENDER_DEVICE_RESET || e.type == SDL_RENDER_TARGETS_RESET) mark_all_rows_changed_locked();
     }
     if (screen.input_serial != serial) notify_input_arrived_locked();
-    changes = frame_change_count;
     return copy_changed_rows_locked();
 }
 
@@ -250,24 +225,19 @@ double next_wake(double now, double last_activity) {
 // sleeps until an event, a frame change or the closing of the idle sound device. Events and
 // frame changes wake it at once either way.
 [[noreturn]] void service_window() {
-    double next_pass = platform_seconds() + PASS_SECONDS;
-    double last_activity = platform_seconds();
-    uint64_t shown_changes = 0;
+    double next_pass = sys_seconds() + PASS_SECONDS;
+    double last_activity = sys_seconds();
     bool repaint = true;
     for (;;) {
         const std::vector<SDL_Event>& batch = next_batch(next_pass);
-        const double received = platform_seconds();
         InputActions actions = {};
-        uint64_t changes = 0;
-        const bool copied = take_batch(batch, received, actions, changes);
+        const bool copied = take_batch(batch, actions);
         for (const SDL_Event& e : batch) repaint = repaint || needs_repaint(e);
         finish_if_requested();
         if (actions.toggle_full_screen) toggle_full_screen();
         if (copied || repaint) present();
-        if (copied || repaint || changes != shown_changes) record_presentation(changes, copied || repaint);
-        shown_changes = changes;
         repaint = false;
-        const double now = platform_seconds();
+        const double now = sys_seconds();
         if (!batch.empty() || copied) last_activity = now;
         if (now >= next_pass) close_idle_audio(now);
         next_pass = next_wake(now, last_activity);
@@ -289,8 +259,8 @@ void show_first_frame() {
 
 // Starts SDL video, runs the program on the game thread and services its window.
 int main(int argc, char** argv) {
-    set_program_file(argc > 0 ? argv[0] : nullptr);
-    const std::string name = platform_program_name();
+    set_program_file(argc > 0 ? argv[0] : nullptr, "/");
+    const std::string name = vid_program_name();
     set_hints();
     keep_off_session_bus();
     if (!start_video()) {
@@ -311,14 +281,14 @@ int main(int argc, char** argv) {
 }
 
 // Seconds since start-up from SDL's high-resolution counter.
-double platform_seconds() {
+double sys_seconds() {
     return static_cast<double>(SDL_GetPerformanceCounter() - clock_start) /
            static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
 // Hands the exit code to the window thread and wakes it; it ends the process at once while the
 // game thread parks.
-void platform_end_program(int32_t code) {
+void sys_end_program(int32_t code) {
     if (request_end(code)) {
         SDL_Event event = {};
         event.type = wake_event;
@@ -335,34 +305,6 @@ void wake_window() {
 }
 
 // Wakes the window thread so the change shows at once.
-void platform_frame_changed() {
-    ++frame_change_count;
+void vid_frame_changed() {
     wake_window();
-}
-
-// --- Probes ---
-
-// Returns the arrival stamp of the newest queued key.
-double sdl_probe_key_received() {
-    std::lock_guard<std::mutex> hold(screen.lock);
-    return last_key_received_locked();
-}
-
-// Returns the number of frame changes signalled so far.
-uint64_t sdl_probe_frame_changes() {
-    std::lock_guard<std::mutex> hold(screen.lock);
-    return frame_change_count;
-}
-
-// Waits for a presentation that covers `changes` and returns its time.
-double sdl_probe_wait_presented(uint64_t changes) {
-    std::unique_lock<std::mutex> hold(present_record.lock);
-    present_record.presented.wait(hold, [changes] { return present_record.changes >= changes; });
-    return present_record.at;
-}
-
-// Returns the number of presentations so far.
-uint64_t sdl_probe_presentations() {
-    std::lock_guard<std::mutex> hold(present_record.lock);
-    return present_record.presentations;
 }
