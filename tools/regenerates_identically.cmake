@@ -1,7 +1,5 @@
-# regenerates_identically.cmake -- runs a generator into a scratch tree and fails unless every file
-# it makes equals the committed one byte for byte. Every generated file of the project is checked
-# this way (tools/CMakeLists.txt, `generated`).
-#   cmake "-DCOMMAND=tool;arg;<out>/path;..." "-DFILES=path;..." -DSOURCE=tree -DSCRATCH=dir -P regenerates_identically.cmake
+# regenerates_identically.cmake -- runs a generator into a scratch tree (<out> in COMMAND) and fails
+# unless each of its FILES equals the one committed in SOURCE, byte for byte. tools/CMakeLists.txt.
 file(REMOVE_RECURSE ${SCRATCH})
 foreach(file ${FILES})
   get_filename_component(folder ${SCRATCH}/${file} DIRECTORY)

@@ -18,7 +18,7 @@ if [ "${1:-}" != "--inside-xvfb" ]; then
   exec "$here/../../scripts/with-xvfb" bash "$here/run-screen-bench.sh" --inside-xvfb "$build"
 fi
 build=$2
-program=$build/bench/screen/screen_bench
+program=$build/screen_bench
 seconds=${SCREEN_BENCH_SECONDS:-20}
 runs=${SCREEN_BENCH_RUNS:-3}
 tick=$(getconf CLK_TCK)

@@ -104,15 +104,20 @@ void on_char(WPARAM unit, LPARAM lparam) {
     for (int32_t i = 0; i < (repeats > 0 ? repeats : 1); ++i) queue_key_locked(byte);
 }
 
+// Notes the time of an Alt release: a lone Alt comes up as a system key, Alt after a chord
+// (Alt+Enter) as an ordinary one.
+void note_key_up(WPARAM key) {
+    if (key != VK_MENU) return;
+    track.alt_released = true;
+    track.alt_released_at = static_cast<DWORD>(GetMessageTime());
+}
+
 // Handles a key with Alt held, or F10. Returns true when DefWindowProc must not see it; only
 // Alt+Space goes on, for the window menu.
 bool on_system_key(UINT message, WPARAM key, LPARAM lparam, InputAction& action) {
     const bool alt = (lparam & (1 << 29)) != 0;
     const bool repeat = (lparam & (1 << 30)) != 0;
-    if (message == WM_SYSKEYUP && key == VK_MENU) {
-        track.alt_released = true;
-        track.alt_released_at = static_cast<DWORD>(GetMessageTime());
-    }
+    if (message == WM_SYSKEYUP) note_key_up(key);
     if (message == WM_SYSKEYDOWN && alt && key == VK_RETURN && !repeat) action = InputAction::toggle_full_screen;
     if (alt && key == VK_SPACE) return false; // VK_SPACE is also the character ' ' of WM_SYSCHAR
     return true;
@@ -182,6 +187,7 @@ bool handle_input_message_locked(HWND window, UINT message, WPARAM wparam, LPARA
     result = 0;
     switch (message) {
     case WM_KEYDOWN: on_key_down(wparam, lparam); return true;
+    case WM_KEYUP: note_key_up(wparam); return false;
     case WM_CHAR: on_char(wparam, lparam); return true;
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:

@@ -156,7 +156,7 @@ class Program:
                   % (self.proc.returncode, self.stderr()))
             check(time.monotonic() < deadline, "no window within %g s (found %r)" % (TIMEOUT, ids))
             time.sleep(0.05)
-        self.display.xdo("windowfocus", "--sync", self.window)
+        self.display.xdo("windowactivate" if self.display.wm else "windowfocus", "--sync", self.window)
         return self.window
 
     def screenshot(self):

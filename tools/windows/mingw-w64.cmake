@@ -1,7 +1,5 @@
-# mingw-w64.cmake -- CMake toolchain file: cross-builds the Windows program (x86-64) with
-# Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix: its C++ threads come from winpthreads).
-#
-#   cmake -S . -B build-windows --toolchain tools/windows/mingw-w64.cmake
+# mingw-w64.cmake -- toolchain file for the Windows program (x86-64), `make windows`: Debian's
+# MinGW-w64 (g++-mingw-w64-x86-64-posix, whose C++ threads come from winpthreads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
