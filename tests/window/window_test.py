@@ -331,15 +331,23 @@ def windows_game(exe, golden, viertal):
         display.close()
 
 
-def windows_units(exe):
-    """The Windows-only code's own checks (tests/windows), run under Wine in a scratch prefix."""
-    exe = built(exe)
+def windows_units(exe, game):
+    """The Windows-only code's own checks (tests/windows), run under Wine in a scratch prefix; and
+    the program without a display, which cannot open its window and says so in a message box (a
+    program without a console shows nothing of what it writes to stderr), as Wine's trace of the
+    calls shows, before it ends with 1."""
+    exe, game = built(exe), built(game)
     display = Display()
     prefix = WinePrefix(display)
     try:
-        run = subprocess.run([WINE, os.path.abspath(exe)], env=prefix.env, capture_output=True, text=True, timeout=60)
+        run = subprocess.run([WINE, exe], env=prefix.env, capture_output=True, text=True, timeout=60)
         check(run.returncode == 0 and run.stdout.endswith("ok: 0 failed\n"), "exit code %d: %s%s"
               % (run.returncode, run.stdout, run.stderr))
+        env = {k: v for k, v in prefix.env.items() if k != "DISPLAY"}
+        run = subprocess.run([WINE, game], env=dict(env, WINEDEBUG="+relay"), capture_output=True, timeout=60)
+        calls = [line for line in run.stderr.decode(errors="replace").splitlines() if "Call user32.MessageBoxW(" in line]
+        check(run.returncode == 1 and len(calls) == 1 and 'L"viertal: kan geen venster openen' in calls[0],
+              "without a display: exit code %d, message boxes %r" % (run.returncode, calls))
     finally:
         prefix.close()
         display.close()
