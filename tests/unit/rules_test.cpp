@@ -40,11 +40,6 @@ void new_game(int32_t tactic = 0) {
     renew_game();
 }
 
-// Places a disc as the driver does; false when the column refuses it.
-bool play(int32_t column, int32_t code) {
-    return place_disc(column, code) != MoveOutcome::refused;
-}
-
 // Tells whether `code` has four in a line, by the reference.
 bool reference_four(int32_t code) {
     return four_in_line(game.board.cells, code);
@@ -97,53 +92,45 @@ TEST(Rules, HasFourAgreesWithTheReferenceOnRandomGames) {
     EXPECT_EQ(game.win_found, 1) << "a found win is never cleared";
 }
 
-// Moves alternate from the human's; every move but the last goes on with the game. The drop row
-// of column 1 goes down with every disc, and with every refused attempt on the full column.
+// Moves alternate from the human's; every move but the last goes on with the game (or is refused:
+// columns 0 and 8, a full column). Column 1's drop row goes down with every disc and every refused
+// attempt on it once full.
 TEST(Rules, PlacingADiscCountsJudgesAndRefuses) {
     using enum MoveOutcome;
     const struct {
         const char* moves;
         MoveOutcome last;
         int32_t move_count, drop_row_1;
-    } cases[] = {
-        {"121212", played, 6, 15},
-        {"1212121", won, 7, 11}, // four up column 1 with the seventh disc
-        {"1111111", refused, 6, -1},
-        {"11111111", refused, 6, -5},
-        {"1111110", refused, 6, 3},
-        {"1111118", refused, 6, 3},
-        {"126613431456475467333341527215612225546777", drawn, 42, 3},
-        {"165272351361452665774351431436261744573227", won, 42, 3}, // the 42nd disc makes four
-    };
+    } cases[] = {{"121212", played, 6, 15},
+                 {"1212121", won, 7, 11},
+                 {"11111108", refused, 6, 3},
+                 {"11111111", refused, 6, -5},
+                 {"126613431456475467333341527215612225546777", drawn, 42, 3},
+                 {"165272351361452665774351431436261744573227", won, 42, 3}}; // the 42nd disc makes four
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.moves);
         new_game();
         const std::string moves = c.moves;
         for (size_t i = 0; i < moves.size(); ++i) {
             const MoveOutcome outcome = place_disc(moves[i] - '0', i % 2 ? COMPUTER : HUMAN);
             const bool last = i + 1 == moves.size();
-            EXPECT_TRUE(last ? outcome == c.last : outcome == played || outcome == refused) << "move " << i + 1;
+            EXPECT_TRUE(last ? outcome == c.last : outcome == played || outcome == refused) << c.moves << " " << i;
         }
-        EXPECT_EQ(game.move_count, c.move_count);
-        EXPECT_EQ(game.drop_row[1], c.drop_row_1);
-        EXPECT_TRUE(board_is_consistent());
+        EXPECT_EQ(std::vector<int32_t>({game.move_count, game.drop_row[1]}), std::vector({c.move_count, c.drop_row_1}))
+            << c.moves;
+        EXPECT_TRUE(board_is_consistent() && lowest_empty_cell(0) + lowest_empty_cell(8) == 0) << c.moves;
     }
 }
 
 TEST(Rules, TheConsistencyCheckSeesCorruption) {
-    new_game();
-    for (int32_t row = 0; row < 6; ++row) EXPECT_TRUE(play(3, row % 2 ? HUMAN : COMPUTER));
-    EXPECT_EQ(lowest_empty_cell(3) + lowest_empty_cell(0) + lowest_empty_cell(8), 0) << "full, or no column";
-    game.drop_row[3] = 2;
-    EXPECT_FALSE(board_is_consistent()) << "a full column's drop row off the steps of 4";
-    for (int32_t kind = 0; kind < 5; ++kind) {
+    for (int32_t kind = 0; kind < 6; ++kind) {
         new_game();
-        for (char c : std::string("4431")) play(c - '0', HUMAN);
+        for (char c : std::string(kind < 5 ? "4431" : "333333")) place_disc(c - '0', HUMAN);
         if (kind == 0) game.board.padded[55] = HUMAN;                      // a border slot
         if (kind == 1) game.board.cells[5] = 2;                            // no cell code
         if (kind == 2) game.board.cells[20] = COMPUTER, ++game.move_count; // floating
         if (kind == 3) ++game.move_count;
         if (kind == 4) game.drop_row[4] = 27;
+        if (kind == 5) game.drop_row[3] = 2; // a full column's drop row off the steps of 4
         EXPECT_FALSE(board_is_consistent()) << "corruption " << kind;
     }
 }
@@ -179,7 +166,7 @@ TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
                     game.board.cells[std::stoi(word.substr(1))] = word[0] == 'h' ? HUMAN : COMPUTER;
                     ++game.move_count;
                 } else if (word != "moves") {
-                    for (char column : word) play(column - '0', code), code = -code;
+                    for (char column : word) place_disc(column - '0', code), code = -code;
                 }
             score_columns();
             out += tactic ? " |" : "";
@@ -189,7 +176,8 @@ TEST(Rules, ScoresAndChoicesAreAsTheirTranscriptSays) {
         return out + "\n";
     });
     new_game();
-    for (char c : std::string("111111222222333333444444555555666666777777")) play(c - '0', c % 2 ? HUMAN : COMPUTER);
+    for (char c : std::string("111111222222333333444444555555666666777777"))
+        place_disc(c - '0', c % 2 ? HUMAN : COMPUTER);
     score_columns();
     for (int32_t c = 1; c <= 7; ++c) EXPECT_EQ(game.column_scores[c], FULL_COLUMN_SCORE);
     EXPECT_EQ(choose_computer_column(), 0) << "a full board has no column left";

@@ -212,7 +212,6 @@ def demo_manager(p):
     on a bar is no click) and comes back, and the manager's close 200 ms after Alt was let go
     queues the close key once."""
     frame = demo_frame(p)
-    p.display.xdo("windowactivate", "--sync", p.window)
     for _ in range(5):
         p.keys("alt+F4", "2", delay=100)
     p.keys("alt+Return")
@@ -248,7 +247,7 @@ def demo_endings(path):
 # --- The Windows program under Wine ---
 
 def built(path):
-    """Skips the case when the Windows program's build, which the default build leaves out, is not there."""
+    """Skips the case without the Windows build, which the default build leaves out."""
     if not os.path.exists(path):
         raise Skip("%s is not built; `cmake --build BUILD --target windows` builds it (make test does)" % path)
     return os.path.abspath(path)
