@@ -5,14 +5,12 @@
 //            read_mouse, pause(3), sleep until input) until the close request; the script reads
 //            the process's CPU time meanwhile.
 //   latency  reacts to every key as the game reacts to a column key (a disc and a line of text);
-//            for each key, the time from the key event reaching the window thread to the
-//            presentation of the frame with the reaction. On Escape it prints "latency N MEDIAN
-//            P90 MAX" in milliseconds and ends.
-#include <algorithm>
+//            the script times each key from outside, from the key sent to the X server to the
+//            change of the window's contents (key_latency.py).
+// Either mode prints "ready" once its picture is drawn, and ends on Escape or the close request.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "screen/screen.h"
 
@@ -59,12 +57,6 @@ void react(const std::string& key, int32_t count) {
     print_text("Mijn zet " + key, 0);
 }
 
-// Returns the value at fraction q of the sorted samples.
-double quantile(std::vector<double> samples, double q) {
-    std::sort(samples.begin(), samples.end());
-    return samples[std::min(samples.size() - 1, size_t(q * double(samples.size())))];
-}
-
 } // namespace
 
 // Runs the measurement chosen by SCREEN_BENCH_MODE.
@@ -75,16 +67,10 @@ void program_main() {
     draw_board_picture();
     std::printf("ready\n");
     std::fflush(stdout);
-    std::vector<double> latencies; // ms
     for (int32_t count = 0;; ++count) {
         const std::string key = wait_for_input();
         if (is_close(key) || key == "\x1b") break;
-        if (mode != "latency" || key.empty()) continue;
-        react(key, count);
+        if (mode == "latency" && !key.empty()) react(key, count);
     }
-    if (!latencies.empty())
-        std::printf("latency %zu %.2f %.2f %.2f\n", latencies.size(), quantile(latencies, 0.5),
-                    quantile(latencies, 0.9), quantile(latencies, 1.0));
-    std::fflush(stdout);
     end_program(0);
 }

@@ -118,6 +118,7 @@ class Program:
                            SDL_AUDIODRIVER="disk" if audio else "dummy", SDL_DISKAUDIOFILE=self.audio)
         environment.update(env or {})
         self.stderr_file = open(self.path("stderr.txt"), "w+")
+        self.started = time.time()  # just before the process starts, for the start-up benchmarks
         self.proc = subprocess.Popen(list(prefix) + [path], env={k: v for k, v in environment.items() if v is not None},
                                      cwd=self.path("tmp"), stdout=subprocess.PIPE, stderr=self.stderr_file, text=True)
 
