@@ -29,7 +29,7 @@ bool wait_for_window_request(WindowRequest& request, int32_t& end_code);
 // Lets the game thread, waiting in vid_open_window, go on.
 void announce_window_open();
 
-// Records the game's end request. Returns true when the window is open: the backend must then
+// Records the game's end request. Returns true when the window is open: the platform must then
 // wake its window thread, which ends the process.
 bool request_end(int32_t code);
 

@@ -57,26 +57,31 @@ int32_t open_screen(int32_t width, int32_t height, int32_t bits_per_pixel, int32
 // Sets the text grid (8 x 16 cells only), clears the frame and homes the cursor; returns the
 // previous grid as columns + 65536 x rows. Called by the game driver at start-up.
 int32_t set_text_grid(int32_t columns, int32_t rows);
-// Moves the text cursor (0 keeps that coordinate; off the grid nothing moves, error 1).
+// Moves the text cursor (0 keeps that coordinate; off the grid nothing moves, error 1). Called by
+// the game driver before every text and disc, and by the board display.
 void locate(int32_t row, int32_t column);
-// Returns the text cursor's row, 1-based.
+// Returns the text cursor's row, 1-based. Called by the board display for a hole's centre.
 int32_t cursor_row();
-// Returns the text cursor's column, 1-based.
+// Returns the text cursor's column, 1-based. Called by the board display for a hole's centre.
 int32_t cursor_column();
 // Prints each byte as an opaque cell at the cursor, wrapping and scrolling; then STAY_ON_LINE
-// or NEW_LINE.
+// or NEW_LINE. Called by the game driver and the board display for every text.
 void print_text(const std::string& text, int32_t line_end);
-// Prints a blank (0 and above) or "-", then the digits, on the line.
+// Prints a blank (0 and above) or "-", then the digits, on the line. Called by the game driver
+// for the computer's column.
 void print_number(int32_t value);
-// Sets the text colours; KEEP_FOREGROUND and KEEP_BACKGROUND leave one as it is.
+// Sets the text colours; KEEP_FOREGROUND and KEEP_BACKGROUND leave one as it is. Called by the
+// game driver for the start question.
 void set_color(uint32_t foreground, uint32_t background, int32_t flags);
 // Draws a circle OUTLINE or a SOLID disc (or an arc or a slice between two angles); aspect 0 is
-// a true circle. Clipped to the frame.
+// a true circle. Clipped to the frame. Called by the board display for rings, fillers and discs.
 void draw_circle(float x, float y, float radius, uint32_t colour, float aspect, float start_angle, float end_angle,
                  int32_t fill, int32_t flags);
 // Draws a LINE, a BOX or a FILLED_BOX between two corners, both included, in either order.
+// Called by the board display for the frame bars, and by the game driver to blank the frame.
 void draw_line(float x1, float y1, float x2, float y2, uint32_t colour, int32_t mode, int32_t style, int32_t flags);
-// Sets one pixel to exactly that value; off the frame nothing.
+// Sets one pixel to exactly that value; off the frame nothing. Called by the game driver for the
+// banner.
 void set_pixel(float x, float y, uint32_t colour, int32_t flags);
 // Draws a 24- or 32-bit BMP file with its top-left pixel on (0, 0); returns 0, 2 (cannot be
 // opened, frame unchanged) or 3 (unreadable, or cut short: the complete rows stay drawn).
@@ -86,32 +91,38 @@ int32_t load_bmp(const std::string& path);
 // --- Input, timing and tones ---
 
 // Takes the oldest key: "" when none waits, one byte, or byte 255 and a key byte. Never waits.
+// Called by the game's input waits.
 std::string read_key();
 // Stores x, y, wheel, buttons and 0 and returns 0 while the window is active and the pointer over
-// the frame; otherwise stores -1 into all five and returns 1.
+// the frame; otherwise stores -1 into all five and returns 1. Called by the game's input waits.
 int32_t read_mouse(int32_t& x, int32_t& y, int32_t& wheel, int32_t& buttons, int32_t& confinement);
-// Sleeps; from 100 ms on, returns within 50 ms once a key arrives (the key stays queued).
+// Sleeps; from 100 ms on, returns within 50 ms once a key arrives (the key stays queued). Called
+// by the game's input waits (3 ms) and after every disc (500 ms).
 void pause(int32_t milliseconds);
 // Returns seconds since a fixed start. Called by the game driver once, to seed random numbers.
 double timer_seconds();
-// Restarts the random sequence from the seed (generator 0 is the only one).
+// Restarts the random sequence from the seed (generator 0 is the only one). Called by the game
+// driver once at start-up.
 void seed_random(double seed, int32_t generator);
-// Returns the next random number in [0, 1).
+// Returns the next random number in [0, 1). Called by the computer's choice of its opening.
 double random_number(double argument = 1.0);
-// Plays a tone (37..32767 Hz) and returns when it has ended.
+// Plays a tone (37..32767 Hz) and returns when it has ended. Called by the game's tone cues.
 void tone(int32_t frequency, int32_t duration);
 // Ends the program with that exit code; the window closes. The game's only way out.
 [[noreturn]] void end_program(int32_t code);
-// Returns the error number of the latest operation that set one.
+// Returns the error number of the latest operation that set one. Called by the game driver
+// after the picture's test and its display.
 int32_t last_error();
 // Records an error number for last_error and returns it: `return set_error(ERROR_CANNOT_OPEN);`.
 // Called by the facility and by the picture file's operations (data/).
 int32_t set_error(int32_t number);
-// Compares byte by byte, unsigned; 0 when equal.
+// Compares byte by byte, unsigned; 0 when equal. Called by the game on keys and the disc mark.
 int32_t text_compare(const std::string& a, const std::string& b);
-// Returns up to count bytes from the 1-based position (count -1: to the end).
+// Returns up to count bytes from the 1-based position (count -1: to the end). Called by the game
+// on keys.
 std::string text_mid(const std::string& s, int32_t position, int32_t count);
-// Returns the byte at the 1-based position as 0..255; 0 outside the text.
+// Returns the byte at the 1-based position as 0..255; 0 outside the text. Called by the game on
+// keys.
 int32_t char_code(const std::string& s, int32_t position);
 
 // --- Sleeping instead of spinning ---
@@ -119,9 +130,10 @@ int32_t char_code(const std::string& s, int32_t position);
 // have changed, so a waiting game costs no CPU.
 
 // Returns a count that grows with every queued key and every change of the mouse buttons, the
-// window's focus or the pointer's being inside.
+// window's focus or the pointer's being inside. Called by the game's input waits.
 uint64_t input_serial();
-// Returns once input_serial() differs from `seen` (at once if it already does).
+// Returns once input_serial() differs from `seen` (at once if it already does). Called by the
+// game's input waits.
 void sleep_until_input(uint64_t seen);
 
 // --- The program ---

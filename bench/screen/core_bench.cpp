@@ -1,4 +1,4 @@
-// core_bench.cpp -- the portable screen core on the headless backend: drawing, printing,
+// core_bench.cpp -- the portable screen core on the headless platform: drawing, printing,
 // loading the game's picture, and the cost of a poll with and without a tight loop's back-off.
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-// game_test.cpp -- whole games on the headless backend, each a line of input, checked against a
+// game_test.cpp -- whole games on the headless platform, each a line of input, checked against a
 // transcript of what the player saw and heard after every step (tests/golden/games.golden).
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-// screen_test.cpp -- the screen facility on the headless backend: drawing and text checked
+// screen_test.cpp -- the screen facility on the headless platform: drawing and text checked
 // against a transcript of what each step changed (tests/golden/screen.golden), and input, pauses,
 // tones and the text helpers by their rules.
 #include <sys/stat.h>

@@ -135,7 +135,7 @@ def game_busy_display(viertal, golden, shim):
             env={"LD_PRELOAD": shim, "VIERTAL_REFUSE_X": "5"})
 
 
-# --- The screen demo: the backend's keys, mouse, scaling, window manager and endings ---
+# --- The screen demo: the platform's keys, mouse, scaling, window manager and endings ---
 
 def demo(exit_code=0, mode="input"):
     return {"SCREEN_DEMO_MODE": mode, "SCREEN_DEMO_EXIT": str(exit_code)}
