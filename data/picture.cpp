@@ -15,9 +15,10 @@ std::string picture_file_name() {
 bool picture_file_exists() {
     // The game has always seen 1 for a missing file: the failed open (2) followed by closing a
     // file that was never opened (1).
-    const bool opens = file_can_open(picture_file_name());
-    set_error(opens ? ERROR_NONE : ERROR_BAD_ARGUMENT);
-    return opens;
+    const int32_t file = file_open_read(picture_file_name());
+    if (file >= 0) file_close(file);
+    set_error(file >= 0 ? ERROR_NONE : ERROR_BAD_ARGUMENT);
+    return file >= 0;
 }
 
 void extract_picture() {

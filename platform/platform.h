@@ -69,11 +69,8 @@ void sys_sleep(int32_t milliseconds);
 // Called by the picture file (data/) on the game thread.
 std::string file_in_temp(const std::string& name);
 
-// Tells whether the file can be opened for reading; opens it and closes it again at once.
-// Called by picture_file_exists on the game thread.
-bool file_can_open(const std::string& path);
-
-// Opens a file for reading bytes; returns its descriptor or -1. Called by load_bmp.
+// Opens a file for reading bytes; returns its descriptor or -1. Called by load_bmp, and by
+// picture_file_exists, which closes it again at once.
 int32_t file_open_read(const std::string& path);
 
 // Returns the size of an open regular file in bytes, or -1 for anything else (a directory, a
@@ -84,7 +81,7 @@ int64_t file_size(int32_t file);
 // Called by load_bmp.
 int64_t file_read_at(int32_t file, int64_t position, void* bytes, int64_t count);
 
-// Closes a descriptor from file_open_read. Called by load_bmp.
+// Closes a descriptor from file_open_read. Called by load_bmp and picture_file_exists.
 void file_close(int32_t file);
 
 // Starts writing a new file that will get the name `path` only when it is ended whole: until

@@ -26,11 +26,6 @@ struct Handover {
 };
 Handover& handover = *new Handover;
 
-// Wakes the game thread in sleep_until_input. Never freed, like the hand-over: when Xlib ends
-// the process because the X server went away, exit() would hang destroying a condition
-// variable the game thread still waits on.
-std::condition_variable& input_arrived = *new std::condition_variable;
-
 std::string program_file;            // argv[0]
 std::string folder_separators = "/"; // what ends a folder name in it
 
@@ -87,10 +82,6 @@ bool end_requested(int32_t& code) {
     return handover.end_requested;
 }
 
-void notify_input_arrived_locked() {
-    input_arrived.notify_all();
-}
-
 // Asks the window thread for the window and waits until it is there.
 int32_t vid_open_window(int32_t width, int32_t height, const std::string& title) {
     std::unique_lock<std::mutex> hold(handover.lock);
@@ -111,7 +102,7 @@ void sys_sleep(int32_t milliseconds) {
 // Waits until a key, button, focus or pointer change has arrived since `seen`.
 void in_sleep_until_input(uint64_t seen) {
     std::unique_lock<std::mutex> hold(screen.lock);
-    input_arrived.wait(hold, [seen] { return screen.input_serial != seen; });
+    screen.input_changed.wait(hold, [seen] { return screen.input_serial != seen; });
 }
 
 // The program file's name without folder or extension.

@@ -35,7 +35,3 @@ bool request_end(int32_t code);
 
 // Tells the window thread whether the game asked for the end, and with which code.
 bool end_requested(int32_t& code);
-
-// Wakes the game thread in in_sleep_until_input. Called by the window thread, screen lock
-// held, when input arrived.
-void notify_input_arrived_locked();

@@ -1,7 +1,7 @@
 // screen_state.cpp -- the one Screen record and the error number.
 #include "screen/screen_state.h"
 
-Screen screen;
+Screen& screen = *new Screen();
 
 // Stores the error number for last_error() and returns it. Lock-free, so it serves callers that
 // hold the screen lock and callers that do not.

@@ -48,4 +48,6 @@ struct Screen {
     std::atomic<int32_t> last_error; // error number of the latest failing or succeeding operation
 };
 
-extern Screen screen;
+// Never destroyed: when Xlib ends the process because the X server went away, exit() must not
+// destroy the lock or the condition variable that a parked game thread still holds or waits on.
+extern Screen& screen;

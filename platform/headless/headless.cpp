@@ -8,9 +8,10 @@
 // that the game waits. A waiting game stays parked there, whatever input arrives, until the
 // test calls headless_wait_idle again: so all input a test gives between two calls (keys now
 // and keys at later times alike) is in place before the game moves, and every run replays
-// identically however the two threads are scheduled. end_program and headless_finish end the game thread by throwing a
-// private type that only the thread's own wrapper catches (the game code itself uses none, and
-// must not call end_program or wait for input from a noexcept function).
+// identically however the two threads are scheduled. end_program and headless_finish end the
+// game thread by throwing a private type that only the thread's own wrapper catches (the game
+// code itself uses none, and must not call end_program or wait for input from a noexcept
+// function).
 #include "platform/headless/headless.h"
 
 #include <algorithm>

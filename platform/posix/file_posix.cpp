@@ -102,7 +102,7 @@ bool link_scratch(const char* proc_path) {
 bool copy_to_scratch() {
     const int32_t copy = create_scratch(new_file.path, new_file.scratch);
     if (copy < 0) return false;
-    unsigned char buffer[1 << 16];
+    static unsigned char buffer[1 << 16]; // one new file at a time; off the game thread's stack
     ssize_t got = 0;
     for (off_t at = 0; (got = pread(new_file.fd, buffer, sizeof buffer, at)) > 0; at += got)
         if (!write_all(copy, buffer, got)) break;
@@ -136,13 +136,6 @@ std::string file_in_temp(const std::string& name) {
         if (!directory.empty()) return directory + "/" + name;
     }
     return "/tmp/" + name;
-}
-
-bool file_can_open(const std::string& path) {
-    const int32_t fd = file_open_read(path);
-    if (fd < 0) return false;
-    close(fd);
-    return true;
 }
 
 // O_NONBLOCK: a pipe planted under the name must not hang the game.

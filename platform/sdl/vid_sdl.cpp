@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -196,12 +195,10 @@ std::vector<SDL_Event>& next_batch(double next_pass) {
 // rows were copied.
 bool take_batch(const std::vector<SDL_Event>& batch, InputActions& actions) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    const uint64_t serial = screen.input_serial;
     for (const SDL_Event& e : batch) {
         handle_input_event_locked(e, renderer, actions);
         if (e.type == SDL_RENDER_DEVICE_RESET || e.type == SDL_RENDER_TARGETS_RESET) mark_all_rows_changed_locked();
     }
-    if (screen.input_serial != serial) notify_input_arrived_locked();
     return copy_changed_rows_locked();
 }
 

@@ -59,13 +59,6 @@ std::string file_in_temp(const std::string& name) {
     return environment("temp") + "\\" + name;
 }
 
-bool file_can_open(const std::string& path) {
-    const int32_t fd = file_open_read(path);
-    if (fd < 0) return false;
-    _close(fd);
-    return true;
-}
-
 int32_t file_open_read(const std::string& path) {
     return _open(path.c_str(), _O_RDONLY | _O_BINARY);
 }

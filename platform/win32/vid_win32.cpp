@@ -152,9 +152,7 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     bool handled = false;
     {
         std::lock_guard<std::mutex> hold(screen.lock);
-        const uint64_t serial = screen.input_serial;
         handled = handle_input_message_locked(hwnd, message, wparam, lparam, result, action);
-        if (screen.input_serial != serial) notify_input_arrived_locked();
     }
     follow_mouse(hwnd, message, wparam);
     if (action == InputAction::toggle_full_screen) toggle_full_screen();
