@@ -40,11 +40,6 @@ void new_game(int32_t tactic = 0) {
     renew_game();
 }
 
-// Tells whether `code` has four in a line, by the reference.
-bool reference_four(int32_t code) {
-    return four_in_line(game.board.cells, code);
-}
-
 bool has_four_of(int32_t code) {
     game.test_player = code;
     game.win_found = 0;
@@ -62,9 +57,9 @@ std::string random_game(std::mt19937& rng, int32_t discs) {
         MoveOutcome outcome = MoveOutcome::refused;
         while (outcome == MoveOutcome::refused) outcome = place_disc(column = int32_t(rng() % 7) + 1, code);
         moves += static_cast<char>('0' + column);
-        const MoveOutcome expected = reference_four(code)            ? MoveOutcome::won
-                                     : game.move_count == CELL_COUNT ? MoveOutcome::drawn
-                                                                     : MoveOutcome::played;
+        const MoveOutcome expected = four_in_line(game.board.cells, code) ? MoveOutcome::won
+                                     : game.move_count == CELL_COUNT      ? MoveOutcome::drawn
+                                                                          : MoveOutcome::played;
         EXPECT_EQ(outcome, expected) << moves;
         if (outcome != MoveOutcome::played) break;
     }
@@ -78,8 +73,8 @@ TEST(Rules, HasFourAgreesWithTheReferenceOnRandomGames) {
         const std::string moves = random_game(rng, static_cast<int32_t>(rng() % 43));
         set_read_position(ReadPosition::banner);
         for (int32_t code : {HUMAN, COMPUTER}) {
-            ASSERT_EQ(has_four_of(code), reference_four(code)) << moves << " player " << code;
-            fours += reference_four(code);
+            ASSERT_EQ(has_four_of(code), four_in_line(game.board.cells, code)) << moves << " player " << code;
+            fours += four_in_line(game.board.cells, code);
         }
         ASSERT_EQ(data_read_index(), 4) << "has_four reads the four directions";
         ASSERT_TRUE(board_is_consistent()) << moves;

@@ -155,15 +155,11 @@ class Program:
             check(time.monotonic() < deadline, "no window within %g s (found %r)" % (TIMEOUT, ids))
             time.sleep(0.05)
         self.display.xdo("windowactivate" if self.display.wm else "windowfocus", "--sync", self.window)
-        while self.display.wm and self.focus() != self.window:  # a manager may hand the keys over later
-            check(time.monotonic() < deadline + TIMEOUT, "the window never got the keyboard")
+        while self.display.wm and self.display.run("xdotool", "getwindowfocus", capture_output=True,
+                                                   text=True).stdout.strip() != str(self.window):
+            check(time.monotonic() < deadline + TIMEOUT, "the window never got the keyboard")  # a manager hands it later
             time.sleep(0.05)
         return self.window
-
-    def focus(self):
-        """The window that has the keyboard."""
-        out = self.display.run("xdotool", "getwindowfocus", capture_output=True, text=True)
-        return int(out.stdout.split()[0]) if out.stdout.split() else None
 
     def screenshot(self):
         """The window's pixels as RGB bytes, with its width and height."""
