@@ -67,7 +67,7 @@ EXPECTED = [
 def main():
     folder = sys.argv[1]
     failures = 0
-    for size in (48, 128, 256):
+    for size in (48, 128, 192, 256, 512):
         width, height, rows = decode_png(f"{folder}/viertal-{size}.png")
         if (width, height) != (size, size):
             print(f"viertal-{size}.png: size {width} x {height}")

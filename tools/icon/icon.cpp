@@ -1,7 +1,8 @@
 // icon.cpp -- draws the program's icon (a corner of the board with a winning diagonal) as PNGs.
 //
-// Usage: viertal-icon OUTDIR   writes OUTDIR/viertal-48.png, viertal-128.png and viertal-256.png,
-//                              and OUTDIR/viertal.ico for the Windows program.
+// Usage: viertal-icon OUTDIR   writes OUTDIR/viertal-48.png, -128, -192, -256 and -512 (the
+//                              desktop's and the web page's), and OUTDIR/viertal.ico for the
+//                              Windows program.
 //
 // The icon uses the game's own colours: the board plate 0x2200AA with round holes, through which
 // the dark background shows, and discs 0xFF4400 / 0xFFFF00 with their darker rings 0xBB0000 /
@@ -198,7 +199,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "viertal-icon: cannot write %s\n", argv[2]);
         return 1;
     }
-    for (int32_t size : {48, 128, 256}) {
+    for (int32_t size : {48, 128, 192, 256, 512}) {
         std::string path = std::string(argv[1]) + "/viertal-" + std::to_string(size) + ".png";
         if (!write_file(path, encode_png(size, size, render(size)))) {
             std::fprintf(stderr, "viertal-icon: cannot write %s\n", path.c_str());

@@ -1,0 +1,318 @@
+// page.js -- the page around the game: it starts the module, gives it the canvas, the keys, the
+// pointer and the sound, lays the canvas out on any screen, offers a new game after the end and
+// keeps the page's files for offline play. The module reaches this through `Module.page`
+// (platform/web/*.cpp); the game's own code knows nothing of it.
+//
+// The game runs only while no event handler does (the page has one thread): it yields at every
+// wait, and a handler that changed its input calls wake(), which resumes it where it waits.
+"use strict";
+
+(function () {
+  const FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
+  const WHOLE_SCALE_FILL = 0.85; // a whole scale is taken when it fills this much of the fitted size
+  const TONE_LEVEL = 0.3; // the desktop's peak, well below clipping
+  const TONE_EDGE = 0.004; // seconds of the fade-in and fade-out, as on the desktop
+  const WHEEL_NOTCH = 100; // pixels of a wheel event that count as one step
+
+  const version = document.documentElement.dataset.version;
+  const stage = document.getElementById("stage");
+  const canvas = document.getElementById("frame");
+  const context = canvas.getContext("2d", { alpha: false });
+  const styleKey = document.getElementById("style-key");
+  const stopKey = document.getElementById("stop-key");
+  const endBox = document.getElementById("ended");
+  const endText = document.getElementById("ended-text");
+  const again = document.getElementById("again");
+
+  let game = null; // the running module, null before it runs and after the end
+  let compiled = null; // the compiled module, a promise; a new game reuses it
+  let audio = null; // the AudioContext, made at the first key, click or tap
+  let toneEnd = 0; // audio time at which the latest tone ends
+  let wheelPixels = 0; // wheel movement not yet counted as a step
+  let touchScreen = navigator.maxTouchPoints > 0 || matchMedia("(any-pointer: coarse)").matches;
+
+  // --- What the module calls ---
+  const page = {
+    wakeGame: null, // set while the game waits for input: resumes it
+
+    // The game opened its window: the canvas takes the frame's size.
+    open(width, height) {
+      canvas.width = width;
+      canvas.height = height;
+      layOut();
+    },
+
+    // Rows first .. first+count-1 of the frame, as R, G, B, 255 bytes.
+    showRows(bytes, first, count) {
+      const pixels = new Uint8ClampedArray(bytes.buffer, bytes.byteOffset, bytes.length);
+      context.putImageData(new ImageData(pixels, FRAME_WIDTH, count), 0, first);
+    },
+
+    // A tone of that pitch (Hz) and length (ms); the game waits for it itself.
+    tone(frequency, duration) {
+      if (!audio || audio.state !== "running") return; // silent until the browser allows sound
+      const now = audio.currentTime;
+      // Tones played one after the other follow on without a gap or an overlap.
+      const start = toneEnd > now && toneEnd < now + 0.05 ? toneEnd : now;
+      const seconds = duration / 1000;
+      const oscillator = audio.createOscillator();
+      oscillator.type = "sine";
+      oscillator.frequency.value = frequency;
+      const gain = audio.createGain();
+      gain.gain.value = 0;
+      gain.gain.setValueCurveAtTime(envelope(seconds), start, seconds);
+      oscillator.connect(gain).connect(audio.destination);
+      oscillator.start(start);
+      oscillator.stop(start + seconds);
+      toneEnd = start + seconds;
+    },
+
+    // The game ended: its last frame stays, dimmed, and the page offers a new game.
+    ended(code) {
+      game = null;
+      page.wakeGame = null;
+      endText.textContent = code === 0 ? "Het spel is afgelopen." : "Het spel is gestopt door een fout (" + code + ").";
+      document.body.classList.add("ended");
+      endBox.hidden = false;
+      layOut();
+      again.focus();
+    },
+  };
+
+  // Resumes the game if it waits for input.
+  function wake() {
+    const wakeUp = page.wakeGame;
+    page.wakeGame = null;
+    if (wakeUp) wakeUp();
+  }
+
+  // The loudness of a tone over its length, sampled every half millisecond: from silence up in
+  // a raised cosine, level, and down again, so it neither clicks nor thumps.
+  function envelope(seconds) {
+    const points = Math.max(3, Math.round(seconds * 2000) + 1);
+    const curve = new Float32Array(points);
+    for (let i = 0; i < points; i++) {
+      const edge = Math.min(i, points - 1 - i) / 2000; // seconds to the nearer end
+      curve[i] = TONE_LEVEL * (edge >= TONE_EDGE ? 1 : 0.5 - 0.5 * Math.cos((Math.PI * edge) / TONE_EDGE));
+    }
+    return curve;
+  }
+
+  // --- Sound: browsers allow it only after a key, a click or the end of a touch ---
+  function allowSound() {
+    const activation = navigator.userActivation;
+    if (activation && !activation.isActive) return; // not a gesture the browser counts
+    if (!audio) {
+      const Context = window.AudioContext || window.webkitAudioContext;
+      if (!Context) return;
+      audio = new Context();
+      // Some browsers start sound only once something played inside the gesture: a silent sample.
+      const silence = audio.createBufferSource();
+      silence.buffer = audio.createBuffer(1, 1, audio.sampleRate);
+      silence.connect(audio.destination);
+      silence.start();
+    }
+    if (audio.state !== "running") audio.resume().catch(() => {}); // suspended or interrupted
+  }
+  for (const type of ["keydown", "pointerdown", "pointerup", "touchend", "click"])
+    addEventListener(type, allowSound, { capture: true, passive: true });
+  document.addEventListener("visibilitychange", () => {
+    if (!document.hidden && audio && audio.state !== "running") audio.resume().catch(() => {});
+    sendFocus();
+  });
+
+  // --- Keys: the game's keys are the game's alone; the browser keeps its own shortcuts ---
+  addEventListener("keydown", (event) => {
+    if (!game || !game._web_key || event.isComposing) return;
+    if (event.key === "Dead" || event.key === "Process" || event.key === "Unidentified") return;
+    const characters = Array.from(event.key);
+    const character = characters.length === 1 ? event.key.codePointAt(0) : 0;
+    const modifiers = (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0) |
+      (event.metaKey ? 8 : 0) | (event.getModifierState && event.getModifierState("AltGraph") ? 16 : 0);
+    if (game._web_key(event.keyCode, character, modifiers)) {
+      event.preventDefault(); // no scrolling on Space or the arrows, no going back on Backspace
+      wake();
+    }
+  });
+
+  // Queues a key as if typed, for the touch keys.
+  function typeKey(keyNumber, character) {
+    if (game && game._web_key && game._web_key(keyNumber, character, 0)) wake();
+  }
+  styleKey.addEventListener("click", () => typeKey(32, 32)); // Space: the next playing style
+  stopKey.addEventListener("click", () => typeKey(27, 0)); // Escape: stop
+
+  // --- Pointer: mouse, pen and finger alike; a finger is the left button held where it is ---
+  let pointerId = null; // the pointer that pressed on the canvas and holds it
+
+  function sendPointer(event, inside) {
+    if (!game || !game._web_pointer) return;
+    const box = canvas.getBoundingClientRect();
+    const x = Math.floor(((event.clientX - box.left) * FRAME_WIDTH) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * FRAME_HEIGHT) / box.height);
+    if (game._web_pointer(x, y, event.buttons & 31, inside ? 1 : 0)) wake();
+  }
+
+  canvas.addEventListener("pointerdown", (event) => {
+    if (!event.isPrimary) return; // a second finger is not a second button
+    event.preventDefault(); // no emulated mouse press after a touch, no focus or selection change
+    pointerId = event.pointerId;
+    canvas.setPointerCapture(event.pointerId); // the release comes here wherever it happens
+    if (event.pointerType === "touch") touchScreen = touchScreen || showTouchKeys();
+    sendFocus(true); // a press on the page makes it the active window, as a click on a window does
+    sendPointer(event, true);
+  });
+  canvas.addEventListener("pointermove", (event) => {
+    if (event.isPrimary) sendPointer(event, event.pointerType !== "touch" || event.buttons !== 0);
+  });
+  for (const type of ["pointerup", "pointercancel"])
+    canvas.addEventListener(type, (event) => {
+      if (event.pointerId !== pointerId) return;
+      pointerId = null;
+      // A lifted finger leaves; a mouse stays over the canvas.
+      const stays = event.pointerType !== "touch" && type === "pointerup";
+      sendPointer({ clientX: event.clientX, clientY: event.clientY, buttons: stays ? event.buttons : 0 }, stays);
+    });
+  canvas.addEventListener("pointerleave", (event) => {
+    if (event.isPrimary && pointerId === null) sendPointer(event, false);
+  });
+  canvas.addEventListener("contextmenu", (event) => event.preventDefault());
+  canvas.addEventListener("wheel", (event) => {
+    event.preventDefault();
+    if (!game || !game._web_wheel) return;
+    const pixels = event.deltaMode === 0 ? event.deltaY : event.deltaMode === 1 ? (event.deltaY * WHEEL_NOTCH) / 3 :
+      event.deltaY * WHEEL_NOTCH;
+    // A notch of a wheel is one step; the small movements of a touchpad add up to one.
+    wheelPixels = Math.abs(pixels) >= WHEEL_NOTCH / 2 ? Math.sign(pixels) * Math.max(WHEEL_NOTCH, Math.abs(pixels)) :
+      wheelPixels + pixels;
+    const steps = Math.trunc(wheelPixels / WHEEL_NOTCH);
+    wheelPixels -= steps * WHEEL_NOTCH;
+    if (steps !== 0) game._web_wheel(-steps); // +1 is a step away from the player
+  }, { passive: false });
+
+  // --- Focus: the page having the focus is the window being active ---
+  function sendFocus(pressed) {
+    const active = pressed === true || (document.hasFocus() && !document.hidden);
+    if (game && game._web_focus && game._web_focus(active ? 1 : 0)) wake();
+  }
+  addEventListener("focus", sendFocus);
+  addEventListener("blur", sendFocus);
+
+  // --- Layout: the frame centred on black, in whole device pixels where that fills the screen
+  // well, else as large as fits with each frame pixel the nearest device pixels ---
+  function showTouchKeys() {
+    styleKey.hidden = stopKey.hidden = false;
+    layOut();
+    return true;
+  }
+
+  function layOut() {
+    const view = window.visualViewport; // the visible part, without an address bar or keyboard
+    stage.style.width = (view ? view.width : innerWidth) + "px";
+    stage.style.height = (view ? view.height : innerHeight) + "px";
+    const style = getComputedStyle(stage);
+    const inset = (side) => parseFloat(style["padding" + side]) || 0;
+    let left = inset("Left"), top = inset("Top");
+    let width = stage.clientWidth - left - inset("Right"), height = stage.clientHeight - top - inset("Bottom");
+    const ratio = window.devicePixelRatio || 1;
+
+    // Touch keys beside the frame where there is room (a phone on its side), else under it.
+    const keys = !styleKey.hidden;
+    const keyWidth = styleKey.offsetWidth || 112, keyHeight = styleKey.offsetHeight || 64, gap = 12;
+    let beside = false;
+    if (keys) {
+      const fitted = Math.min(width / FRAME_WIDTH, height / FRAME_HEIGHT);
+      beside = (width - FRAME_WIDTH * fitted) / 2 >= keyWidth + 2 * gap;
+      if (!beside && height - FRAME_HEIGHT * fitted < keyHeight + 2 * gap) height -= keyHeight + 2 * gap;
+    }
+
+    const deviceWidth = Math.floor(width * ratio), deviceHeight = Math.floor(height * ratio);
+    const fit = Math.min(deviceWidth / FRAME_WIDTH, deviceHeight / FRAME_HEIGHT);
+    const whole = Math.floor(fit);
+    const scale = whole >= 1 && whole / fit >= WHOLE_SCALE_FILL ? whole : fit;
+    const frameWidth = Math.round(FRAME_WIDTH * scale), frameHeight = Math.round(FRAME_HEIGHT * scale);
+    const frameLeft = Math.floor((deviceWidth - frameWidth) / 2), frameTop = Math.floor((deviceHeight - frameHeight) / 2);
+    // Whole device pixels: the position and size in CSS pixels are device pixels over the ratio.
+    canvas.style.width = frameWidth / ratio + "px";
+    canvas.style.height = frameHeight / ratio + "px";
+    const frameBox = { left: (Math.round(left * ratio) + frameLeft) / ratio, top: (Math.round(top * ratio) + frameTop) / ratio,
+      width: frameWidth / ratio, height: frameHeight / ratio };
+    canvas.style.left = frameBox.left + "px";
+    canvas.style.top = frameBox.top + "px";
+    if (keys) {
+      if (beside) {
+        const middle = frameBox.top + frameBox.height / 2 - keyHeight / 2;
+        place(styleKey, frameBox.left / 2 - keyWidth / 2 + left / 2, middle);
+        const right = frameBox.left + frameBox.width;
+        place(stopKey, right + (left + width - right) / 2 - keyWidth / 2, middle);
+      } else {
+        const below = frameBox.top + frameBox.height + gap;
+        place(styleKey, frameBox.left + frameBox.width / 2 - keyWidth - gap, below);
+        place(stopKey, frameBox.left + frameBox.width / 2 + gap, below);
+      }
+    }
+    if (!endBox.hidden) {
+      endBox.style.width = frameBox.width + "px";
+      place(endBox, frameBox.left, frameBox.top + frameBox.height / 2 - endBox.offsetHeight / 2);
+    }
+  }
+
+  function place(element, x, y) {
+    element.style.left = x + "px";
+    element.style.top = y + "px";
+  }
+
+  addEventListener("resize", layOut);
+  if (window.visualViewport) visualViewport.addEventListener("resize", layOut);
+  matchMedia("(resolution: " + (window.devicePixelRatio || 1) + "dppx)").addEventListener("change", layOut);
+
+  // --- Starting a game: the module compiled once, a fresh instance for every game ---
+  function compile() {
+    const url = "viertal.wasm?v=" + version;
+    return fetch(url, { credentials: "same-origin" }).then((response) => {
+      if (!response.ok) throw new Error(url + ": " + response.status);
+      // Compiling while it downloads needs the right type from the server; any host works otherwise.
+      if ((response.headers.get("Content-Type") || "").startsWith("application/wasm") && WebAssembly.compileStreaming)
+        return WebAssembly.compileStreaming(response);
+      return response.arrayBuffer().then((bytes) => WebAssembly.compile(bytes));
+    });
+  }
+
+  function failed(reason) {
+    console.warn("Viertal:", reason);
+    page.ended(-1);
+    endText.textContent = "Viertal kan in deze browser niet starten.";
+  }
+
+  function start() {
+    document.body.classList.remove("ended");
+    endBox.hidden = true;
+    compiled = compiled || compile();
+    const module = {
+      page,
+      instantiateWasm(imports, receive) {
+        compiled.then((wasm) => WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance, wasm)))
+          .catch(failed);
+        return {};
+      },
+      onAbort: failed,
+      print: (text) => console.log(text),
+      printErr: (text) => console.warn(text),
+    };
+    game = module; // its procedures appear on it as the module starts
+    Viertal(module).then(() => sendFocus(), failed);
+  }
+  again.addEventListener("click", () => {
+    start();
+    canvas.focus({ preventScroll: true });
+  });
+
+  if (touchScreen) showTouchKeys();
+  layOut();
+  if (typeof WebAssembly !== "object" || typeof Viertal !== "function") failed("no WebAssembly");
+  else start();
+
+  // Keeps the page's files for the next visit, offline too; not while the first game loads.
+  if ("serviceWorker" in navigator)
+    addEventListener("load", () => navigator.serviceWorker.register("sw.js").catch((e) => console.warn(e)));
+})();
