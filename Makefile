@@ -9,13 +9,16 @@
 #   make fuzz     fuzzes every target for FUZZ_SECONDS (default 600)
 #   make package  builds the Debian package build/viertal_<version>_<arch>.deb
 #   make windows  cross-builds the Windows program build-windows/viertal.exe and its zip
+#   make web      builds the browser version into build-web/site/ (a folder any static web host serves)
+#   make web-run  builds it and serves it on http://127.0.0.1:$(WEB_PORT)/
 #   make format   formats the project's sources in place
 
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 600
+WEB_PORT ?= 8640
 
-.PHONY: all deps configure build run test check bench fuzz package windows format clean
+.PHONY: all deps configure build run test check bench fuzz package windows web web-run format clean
 
 all: build
 
@@ -33,6 +36,7 @@ run: build
 
 test: build
 	@cmake --build $(BUILD) --target windows
+	@cmake --build $(BUILD) --target web
 	@scripts/check-sources
 	scripts/test-sanitizers
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -43,6 +47,7 @@ check: configure
 
 bench: build
 	@cmake --build $(BUILD) --target windows
+	@cmake --build $(BUILD) --target web
 	scripts/bench $(BUILD)
 
 fuzz: deps
@@ -55,8 +60,17 @@ windows: deps
 	@cmake -S . -B build-windows --toolchain tools/windows/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-windows -j $(JOBS)
 
+web: deps
+	@cmake -S . -B build-web --toolchain tools/web/emscripten.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-web -j $(JOBS)
+	@echo "The browser version: build-web/site/"
+
+web-run: web
+	@echo "Viertal in the browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	@/usr/bin/python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory build-web/site
+
 format:
 	@scripts/source-files | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-address build-thread build-fuzz build-windows
+	rm -rf $(BUILD) build-address build-thread build-fuzz build-windows build-web

@@ -27,6 +27,7 @@
   let game = null; // the running module, null before it runs and after the end
   let compiled = null; // the compiled module, a promise; a new game reuses it
   let audio = null; // the AudioContext, made at the first key, click or tap
+  let resuming = false; // the browser was asked to start the sound, within a gesture
   let toneEnd = 0; // audio time at which the latest tone ends
   let wheelPixels = 0; // wheel movement not yet counted as a step
   let touchScreen = navigator.maxTouchPoints > 0 || matchMedia("(any-pointer: coarse)").matches;
@@ -50,7 +51,9 @@
 
     // A tone of that pitch (Hz) and length (ms); the game waits for it itself.
     tone(frequency, duration) {
-      if (!audio || audio.state !== "running") return; // silent until the browser allows sound
+      // Silent until the browser allows sound; a start asked for within the gesture that woke the
+      // game is on its way, and the tone sounds as soon as it is there.
+      if (!audio || (audio.state !== "running" && !resuming)) return;
       const now = audio.currentTime;
       // Tones played one after the other follow on without a gap or an overlap.
       const start = toneEnd > now && toneEnd < now + 0.05 ? toneEnd : now;
@@ -112,12 +115,18 @@
       silence.connect(audio.destination);
       silence.start();
     }
-    if (audio.state !== "running") audio.resume().catch(() => {}); // suspended or interrupted
+    resume(); // suspended or interrupted
+  }
+
+  function resume() {
+    if (audio.state === "running" || resuming) return;
+    resuming = true;
+    audio.resume().catch(() => {}).then(() => (resuming = false));
   }
   for (const type of ["keydown", "pointerdown", "pointerup", "touchend", "click"])
     addEventListener(type, allowSound, { capture: true, passive: true });
   document.addEventListener("visibilitychange", () => {
-    if (!document.hidden && audio && audio.state !== "running") audio.resume().catch(() => {});
+    if (!document.hidden && audio) resume();
     sendFocus();
   });
 
