@@ -16,7 +16,7 @@ import time
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Browser, Site, site_folder  # noqa: E402
-from driver import check, main  # noqa: E402
+from driver import TIMEOUT, check, main  # noqa: E402
 
 # The headless game that every case replays: the picture, Space, "ja" clicked, a refused key, then
 # keys and clicks in turn to the player's win, Enter for the next game, Escape.
@@ -82,6 +82,32 @@ def play_step(browser, step, frame, settled):
         settled()
 
 
+# Screens (CSS pixels and device pixels per CSS pixel) and the frame's size on them in device
+# pixels: a whole multiple where it fills the screen well, else as large as fits.
+SCREENS = [((1366, 768, 1.25), (1280, 960)), ((1920, 1080, 1.5), (1920, 1440)), ((700, 500, 1), (640, 480)),
+           ((390, 844, 3), (1170, 878))]
+
+
+def check_layout(browser):
+    """On every screen the frame stands centred on whole device pixels, at the expected size."""
+    for (width, height, ratio), size in SCREENS:
+        browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=ratio,
+                     mobile=False)
+        deadline = time.monotonic() + TIMEOUT
+        while time.monotonic() < deadline:
+            box = [round(v * ratio, 3) for v in browser.canvas_box()]
+            # Within the browser's layout unit (1/64 of a CSS pixel), which it snaps to device pixels.
+            if all(abs(v - w) < ratio / 64 for v, w in zip(box[2:], size)):
+                break
+            time.sleep(0.05)
+        margins = (box[0], width * ratio - box[0] - box[2], box[1], height * ratio - box[1] - box[3])
+        whole = all(abs(v - round(v)) < ratio / 64 for v in box)
+        check(all(abs(v - w) < ratio / 64 for v, w in zip(box[2:], size)) and whole and abs(margins[0] - margins[1]) <= 2
+              and abs(margins[2] - margins[3]) <= 2, "on %gx%g at %g: the frame at %r device pixels, not %r, centred"
+              % (width, height, ratio, box, size))
+    browser.cdp("Emulation.clearDeviceMetricsOverride")
+
+
 def browser_game(folder, golden, *_):
     """A whole game by keys and held clicks, frame by frame and tone by tone as headless; nothing
     is asked of a timer or an animation frame while the game waits; the game's keys are kept from
@@ -125,6 +151,7 @@ def browser_game(folder, golden, *_):
         kept = browser.js("return __kept")
         check([prevented for _, prevented in kept] == [False, False, False, False, False, True],
               "F12, Ctrl+A and Alt+J must stay the browser's, the arrow the game's: %r" % kept)
+        check_layout(browser)
         check_clean(browser, site)
     finally:
         browser.quit()
@@ -187,6 +214,7 @@ def browser_offline(folder, golden, web_build, source):
     try:
         first = os.path.join(scratch, "first")
         shutil.copytree(folder, first)
+        os.remove(os.path.join(first, "viertal-512.png"))  # a file missing from the host
         site = Site(first)
         browser = Browser(site, profile=profile)
         steps = transcript(golden)
@@ -194,6 +222,9 @@ def browser_offline(folder, golden, web_build, source):
         browser.wait_frame("the start screen", steps[0][1])
         version = browser.js("return document.documentElement.dataset.version")
         browser.wait("the service worker", "navigator.serviceWorker.controller !== null")
+        manifest = browser.cdp("Page.getAppManifest")
+        errors = browser.cdp("Page.getInstallabilityErrors")["installabilityErrors"] + manifest["errors"]
+        check(not errors and '"orientation": "landscape"' in manifest["data"], "not installable: %r" % errors)
 
         site.stop()
         browser.cdp("Network.enable")
