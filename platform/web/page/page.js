@@ -287,10 +287,13 @@
     });
   }
 
+  // The module did not load or stopped: say so; the offer of a new game tries again.
   function failed(reason) {
     console.warn("Viertal:", reason);
+    compiled = null;
     page.ended(-1);
-    endText.textContent = "Viertal kan in deze browser niet starten.";
+    endText.textContent = typeof WebAssembly === "object" ? "Viertal kon niet laden. Probeer het nog eens." :
+      "Viertal kan in deze browser niet starten.";
   }
 
   function start() {
