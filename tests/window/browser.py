@@ -1,15 +1,13 @@
 """browser.py -- the driver of the browser version's tests and measurements: the built folder
-served from 127.0.0.1 by a server that the test starts and stops, and Debian's headless Chromium
-with a private profile, driven through WebDriver and the DevTools protocol. Every request the
-browser makes goes through that server (it is the browser's proxy too, loopback included), so a
-request for anything but the site is seen and refused (and counted, unless it is one of the few
-connections Chromium makes for itself whatever the page). The canvas is read back as RGB bytes,
-hashed as the real-window driver hashes its screenshots; what the page asks Web Audio to play,
-and the sound that comes out, are recorded by a script put into the page before its own.
-
+served from 127.0.0.1 by a server the test starts and stops, which is also the browser's proxy
+(loopback included), so a request for anything but the site is seen and refused; and Debian's
+headless Chromium with a private profile, through WebDriver and the DevTools protocol. The canvas
+is read back and hashed as the real-window driver hashes its screenshots; a script put into the
+page before its own counts timers and records what Web Audio is asked to play and what sounds.
 Needs Debian's chromium, chromium-driver and python3-selenium (scripts/install-deps).
 """
 import base64
+import contextlib
 import http.server
 import os
 import shutil
@@ -21,74 +19,65 @@ import urllib.parse
 from driver import H, TIMEOUT, W, Skip, check, frame_hash  # noqa: F401 (shared with the tests)
 
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
-# What Chromium itself still connects to, whatever page it shows and in spite of the switches
-# below: its update service, its sign-in and its default search engine (a warm-up connection).
-BROWSER_OWN = ("CONNECT update.googleapis.com:443", "CONNECT accounts.google.com:443",
-               "CONNECT start.duckduckgo.com:443")
+# What Chromium connects to for itself whatever the page, in spite of the switches below: its
+# update service, its sign-in and its default search engine (a warm-up connection).
+BROWSER_OWN = {"update.googleapis.com:443", "accounts.google.com:443", "start.duckduckgo.com:443"}
+SWITCHES = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-quic", "--disable-background-networking",
+            "--disable-component-update", "--disable-sync", "--disable-default-apps", "--disable-extensions",
+            "--disable-gpu", "--no-pings", "--disable-domain-reliability", "--disable-client-side-phishing-detection",
+            "--disable-breakpad", "--metrics-recording-only", "--proxy-bypass-list=<-loopback>",
+            "--disable-features=OptimizationHints,OptimizationGuideModelDownloading,NetworkTimeServiceQuerying,"
+            "MediaRouter,Translate,AutofillServerCommunication"]
 
-# Put into every page before its own scripts: counts the timers and animation frames the page
-# asks for; records each oscillator it starts (pitch, start, stop, on the context's clock) and the
-# peak loudness and zero crossings of what reaches the speakers, block by block, so a test sees
-# both what was asked for and what sounded.
-RECORDER = r"""
-(() => {
+# Counts the timers and animation frames asked for; records each oscillator started (pitch,
+# start, stop on the context's clock) and, block by block, the peak and the zero crossings of
+# what reaches the speakers.
+RECORDER = r"""(() => {
   const wakeups = window.__wakeups = { timers: 0, frames: 0 };
-  for (const name of ["setTimeout", "setInterval"]) {
+  for (const [name, count] of [["setTimeout", "timers"], ["setInterval", "timers"], ["requestAnimationFrame", "frames"]]) {
     const original = window[name];
-    window[name] = function (...rest) { wakeups.timers++; return original.apply(this, rest); };
+    window[name] = function (...rest) { wakeups[count]++; return original.apply(this, rest); };
   }
-  const requestFrame = window.requestAnimationFrame;
-  window.requestAnimationFrame = function (callback) { wakeups.frames++; return requestFrame.call(this, callback); };
-
-  const Original = window.AudioContext;
-  if (!Original) return;
-  const record = window.__audio = { tones: [], blocks: [], contexts: 0 };
+  const Original = window.AudioContext, record = window.__audio = { tones: [], blocks: [], contexts: 0 };
   window.AudioContext = function (...options) {
-    const context = new Original(...options);
+    const context = new Original(...options), tap = context.createScriptProcessor(1024, 1, 1);
     record.contexts++;
-    const tap = context.createScriptProcessor(1024, 1, 1);
     tap.onaudioprocess = (event) => {
       const samples = event.inputBuffer.getChannelData(0);
       let peak = 0, crossings = 0;
       for (let i = 0; i < samples.length; i++) {
         peak = Math.max(peak, Math.abs(samples[i]));
-        if (i > 0 && (samples[i - 1] < 0) !== (samples[i] < 0)) crossings++;
+        crossings += i > 0 && (samples[i - 1] < 0) !== (samples[i] < 0);
       }
-      if (peak > 0.01) record.blocks.push({ time: event.playbackTime, peak, crossings, rate: context.sampleRate,
-                                            length: samples.length });
+      if (peak > 0.2) record.blocks.push(Math.round(crossings * context.sampleRate / samples.length / 2 / 100) * 100);
     };
     tap.connect(context.destination);
-    const connect = AudioNode.prototype.connect;
-    const createOscillator = context.createOscillator.bind(context);
-    context.createOscillator = () => {
-      const oscillator = createOscillator();
-      const tone = { frequency: 0, start: null, stop: null };
-      record.tones.push(tone);
-      const start = oscillator.start.bind(oscillator), stop = oscillator.stop.bind(oscillator);
-      oscillator.start = (when) => { tone.frequency = oscillator.frequency.value; tone.start = when; start(when); };
-      oscillator.stop = (when) => { tone.stop = when; stop(when); };
-      return oscillator;
-    };
+    const connect = AudioNode.prototype.connect, createOscillator = context.createOscillator.bind(context);
     AudioNode.prototype.connect = function (target, ...rest) {
       if (target === context.destination && this !== tap) connect.call(this, tap);
       return connect.call(this, target, ...rest);
     };
+    context.createOscillator = () => {
+      const oscillator = createOscillator(), start = oscillator.start.bind(oscillator), stop = oscillator.stop.bind(oscillator);
+      const tone = {};
+      record.tones.push(tone);
+      oscillator.start = (when) => { tone.frequency = oscillator.frequency.value; tone.start = when; start(when); };
+      oscillator.stop = (when) => { tone.stop = when; stop(when); };
+      return oscillator;
+    };
     return context;
   };
   window.AudioContext.prototype = Original.prototype;
-})();
-"""
+})();"""
 
 
 class Site:
-    """A folder served on 127.0.0.1 at a port of its own, which is also the browser's proxy: it
-    answers requests for itself from the folder (which can be swapped for another build) and
-    records and refuses every other. stop() cuts the network; start() brings it back."""
+    """A folder served on 127.0.0.1, and the browser's proxy: it answers for itself from the
+    folder (which may be swapped for another build) and records and refuses every other request.
+    stop() cuts the network; start() brings it back on the same port."""
 
     def __init__(self, folder):
-        self.folder, self.requests, self.foreign = folder, [], []
-        self.server = None
-        self.port = 0
+        self.folder, self.requests, self.foreign, self.port, self.server = folder, [], [], 0, None
         self.start()
 
     def start(self):
@@ -99,7 +88,7 @@ class Site:
                 super().__init__(*args, directory=site.folder, **kwargs)
 
             def do_CONNECT(self):
-                if "CONNECT " + self.path not in BROWSER_OWN:
+                if self.path not in BROWSER_OWN:
                     site.foreign.append("CONNECT " + self.path)
                 self.send_error(403)
 
@@ -107,8 +96,7 @@ class Site:
                 url = urllib.parse.urlsplit(self.path)
                 if url.scheme and url.netloc != "127.0.0.1:%d" % site.port:
                     site.foreign.append(self.path)
-                    self.send_error(403)
-                    return
+                    return self.send_error(403)
                 self.path = urllib.parse.urlunsplit(("", "", url.path, url.query, ""))
                 site.requests.append(self.path)
                 super().do_GET()
@@ -141,38 +129,33 @@ class Site:
         return "http://127.0.0.1:%d/" % self.port
 
 
-def site_folder(folder):
-    """The built folder, or Skip with what builds it."""
-    if not os.path.isfile(os.path.join(folder, "index.html")):
-        raise Skip("%s is not built: cmake --build BUILD --target web" % folder)
-    for tool in (CHROMIUM, CHROMEDRIVER):
-        check(os.path.exists(tool), "%s is missing (run scripts/install-deps)" % tool)
-    return folder
+def poll(what, probe, timeout=TIMEOUT, seen=None):
+    """Calls probe() until it gives something true and returns that; fails after `timeout`,
+    saying what seen() gives then (else the last value)."""
+    deadline, value = time.monotonic() + timeout, None
+    while time.monotonic() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.05)
+    check(False, "%s: not after %.0f s (%.300s)" % (what, timeout, seen() if seen else repr(value)))
 
 
 class Browser:
-    """Headless Chromium with a private profile, through `site` as its proxy. With `phone` the
-    viewport is a phone on its side (844 x 390 at 3 device pixels per pixel) with touch."""
+    """Headless Chromium with a private profile (or `profile`, kept), through `site` as its proxy.
+    With `phone`, the viewport is a phone on its side (844 x 390, 3 device pixels a pixel), touch."""
 
-    def __init__(self, site, phone=False, profile=None, size=(1000, 750)):
+    def __init__(self, site, phone=False, profile=None, switches=()):
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
 
-        self.site = site
-        self.own_profile = profile is None
+        self.site, self.own_profile = site, profile is None
         self.profile = profile or tempfile.mkdtemp(prefix="viertal-chromium-")
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
-        for argument in ("--headless=new", "--no-sandbox", "--user-data-dir=" + self.profile,
-                         "--window-size=%d,%d" % size, "--no-first-run", "--disable-quic",
-                         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                         "--disable-default-apps", "--disable-extensions", "--disable-gpu", "--no-pings",
-                         "--disable-domain-reliability", "--disable-client-side-phishing-detection",
-                         "--disable-breakpad", "--metrics-recording-only", "--disable-features=OptimizationHints,"
-                         "OptimizationGuideModelDownloading,NetworkTimeServiceQuerying,MediaRouter,Translate,"
-                         "AutofillServerCommunication",
-                         "--proxy-server=http://127.0.0.1:%d" % site.port, "--proxy-bypass-list=<-loopback>"):
-            options.add_argument(argument)
+        for switch in SWITCHES + ["--user-data-dir=" + self.profile, "--window-size=1000,750",
+                                  "--proxy-server=http://127.0.0.1:%d" % site.port] + list(switches):
+            options.add_argument(switch)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
         self.driver.set_script_timeout(TIMEOUT)
@@ -191,99 +174,64 @@ class Browser:
     def open(self, path=""):
         self.driver.get(self.site.address + path)
 
-    # --- The frame ---
+    def wait(self, what, expression, timeout=TIMEOUT):
+        return poll(what, lambda: self.js("return " + expression), timeout)
+
     def frame(self):
-        """The canvas's RGB bytes, 640 x 480, rows top first."""
-        data = self.js("""
-            const canvas = document.getElementById('frame');
-            if (canvas.width !== 640 || canvas.height !== 480) return null;
+        """The canvas's RGB bytes, 640 x 480, rows top first (empty before the game opened it)."""
+        data = self.js("""const canvas = document.getElementById('frame');
+            if (canvas.width !== 640 || canvas.height !== 480) return '';
             const rgba = canvas.getContext('2d').getImageData(0, 0, 640, 480).data;
             let text = '';
-            for (let i = 0; i < rgba.length; i += 4)
-              text += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
+            for (let i = 0; i < rgba.length; i += 4) text += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
             return btoa(text);""")
-        return base64.b64decode(data) if data else b""
+        return base64.b64decode(data)
 
     def wait_frame(self, what, expected_hash, timeout=TIMEOUT):
-        """Waits until the canvas shows the frame with that hash; returns its bytes."""
-        deadline, rgb = time.monotonic() + timeout, b""
-        while time.monotonic() < deadline:
-            rgb = self.frame()
-            if rgb and frame_hash(rgb) == expected_hash:
-                return rgb
-            time.sleep(0.05)
-        check(False, "%s: the canvas shows %s, not %s" % (what, frame_hash(rgb) if rgb else "nothing",
-                                                          expected_hash))
+        """Waits until the canvas shows the frame with that hash."""
+        poll(what + ": the frame " + expected_hash, lambda: frame_hash(self.frame()) == expected_hash, timeout)
 
-    def wait(self, what, script, timeout=TIMEOUT):
-        """Waits until the script's expression is true; returns its value."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            value = self.js("return " + script)
-            if value:
-                return value
-            time.sleep(0.05)
-        check(False, "%s: still not the case after %.0f s" % (what, timeout))
+    def box(self, element="frame"):
+        """An element's place on the page in CSS pixels: left, top, width, height."""
+        return self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+                       "return [r.left, r.top, r.width, r.height];", element)
 
-    def canvas_box(self):
-        """The canvas's place on the page in CSS pixels: left, top, width, height."""
-        return self.js("const r = document.getElementById('frame').getBoundingClientRect();"
-                       "return [r.left, r.top, r.width, r.height];")
-
-    def page_point(self, x, y):
-        """The page point (CSS pixels) at the middle of frame pixel (x, y)."""
-        left, top, width, height = self.canvas_box()
+    def point(self, x, y):
+        """The page point (CSS pixels) in the middle of frame pixel (x, y)."""
+        left, top, width, height = self.box()
         return left + (x + 0.5) * width / W, top + (y + 0.5) * height / H
 
-    # --- Input ---
-    def keys(self, *keys):
-        """Types keys (Selenium names, e.g. Keys.ESCAPE, or text), each pressed and released."""
+    def keys(self, *keys, hold=None):
+        """Types keys (Selenium's names or text), each pressed and let go; with `hold` (Keys.ALT,
+        Keys.CONTROL) held around them."""
         from selenium.webdriver.common.action_chains import ActionChains
 
         for key in keys:
-            ActionChains(self.driver).send_keys(key).perform()
+            chain = ActionChains(self.driver)
+            (chain.key_down(hold).send_keys(key).key_up(hold) if hold else chain.send_keys(key)).perform()
 
-    def chord(self, modifier, key):
-        """Holds a modifier (Keys.CONTROL, Keys.ALT) while typing a key."""
-        from selenium.webdriver.common.action_chains import ActionChains
+    def held_click(self, x, y, settled):
+        """Presses the left button at frame pixel (x, y), holds it until settled(), and lets go."""
+        px, py = self.point(x, y)
 
-        ActionChains(self.driver).key_down(modifier).send_keys(key).key_up(modifier).perform()
+        def mouse(kind, buttons):
+            self.cdp("Input.dispatchMouseEvent", type=kind, x=px, y=py, button="left", buttons=buttons, clickCount=1)
 
-    def mouse(self, kind, x, y, button="left", buttons=1):
-        px, py = self.page_point(x, y)
-        self.cdp("Input.dispatchMouseEvent", type=kind, x=px, y=py, button=button, buttons=buttons, clickCount=1)
+        mouse("mouseMoved", 0)
+        mouse("mousePressed", 1)
+        settled()
+        mouse("mouseReleased", 0)
 
-    def held_click(self, x, y, settled=None):
-        """Presses the left button at frame pixel (x, y), holds it until `settled()` is true (the
-        game has seen it), and lets go."""
-        self.mouse("mouseMoved", x, y, button="none", buttons=0)
-        self.mouse("mousePressed", x, y)
-        if settled:
-            settled()
-        else:
-            time.sleep(0.1)
-        self.mouse("mouseReleased", x, y, buttons=0)
-
-    def tap(self, x, y, hold=0.05):
-        """A finger on the page at CSS point (x, y), lifted after `hold` seconds."""
+    def tap(self, x, y, settled=lambda: time.sleep(0.05)):
+        """A finger on the page at CSS point (x, y), lifted once settled() (the game saw it)."""
         self.cdp("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
-        time.sleep(hold)
+        settled()
         self.cdp("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
 
-    def tap_frame(self, x, y, hold=0.05):
-        self.tap(*self.page_point(x, y), hold=hold)
-
-    def tap_element(self, element_id):
-        box = self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
-                      "return [r.left + r.width / 2, r.top + r.height / 2];", element_id)
-        self.tap(*box)
-
-    # --- Sound ---
     def audio(self):
-        """What the recorder saw: {'tones': [...], 'blocks': [...], 'contexts': n}."""
-        return self.js("return window.__audio || {tones: [], blocks: [], contexts: 0}")
+        """What the recorder saw: {'tones': [{frequency, start, stop}], 'blocks': [Hz], 'contexts': n}."""
+        return self.js("return window.__audio")
 
-    # --- What the page said and asked for ---
     def console_errors(self):
         return [entry["message"] for entry in self.driver.get_log("browser") if entry["level"] == "SEVERE"]
 
@@ -293,3 +241,22 @@ class Browser:
         finally:
             if self.own_profile:
                 shutil.rmtree(self.profile, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def session(folder, **options):
+    """A Site for the built folder and a Browser on it (Skip when either is missing); both go
+    at the end."""
+    if not os.path.isfile(os.path.join(folder, "index.html")):
+        raise Skip("%s is not built: cmake --build BUILD --target web" % folder)
+    for tool in (CHROMIUM, CHROMEDRIVER):
+        check(os.path.exists(tool), "%s is missing (run scripts/install-deps)" % tool)
+    site = Site(folder)
+    try:
+        browser = Browser(site, **options)
+        try:
+            yield site, browser
+        finally:
+            browser.quit()
+    finally:
+        site.stop()

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """browser_test.py -- the browser version in Debian's headless Chromium, through browser.py: the
-game played by keys, held clicks and taps to the frames and tones of the headless transcript, the
-end and a new game, sound only after a gesture, the page offline and a new build for a returning
-visitor; never a request beyond the site, never an error on the console.
+headless transcript's game by keys, held clicks and taps, frame by frame and tone by tone; the
+end and a new game; sound only after a gesture; the layout; offline play and a new build for a
+returning visitor. Never a request beyond the site, never an error on the console.
 
     browser_test.py CASE SITE_FOLDER GOLDEN_DIR [WEB_BUILD_DIR SOURCE_DIR]
 """
@@ -15,264 +15,198 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser, Site, site_folder  # noqa: E402
-from driver import TIMEOUT, check, main  # noqa: E402
+from browser import poll, session  # noqa: E402
+from driver import check, main  # noqa: E402
 
-# The headless game that every case replays: the picture, Space, "ja" clicked, a refused key, then
+# The headless game every case replays: the picture, Space, "ja" clicked, a refused key, then
 # keys and clicks in turn to the player's win, Enter for the next game, Escape.
 SCENARIO = "pic <32> @246,37 9 2 @190,300 4 @250,300 5 <13> <27>"
-
-
-def transcript(golden):
-    """The scenario's steps from the headless transcript: [(step, frame hash, [(Hz, ms)])]."""
-    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
-    first = lines.index("== " + SCENARIO) + 1
-    steps = []
-    for line in lines[first:]:
-        if line.startswith("=="):
-            break
-        fields = [field.strip() for field in line.split("|")]
-        if fields[1].startswith("ended"):
-            continue
-        tones = [tuple(int(n) for n in tone.split("/")) for tone in fields[4].split()]
-        steps.append((fields[0], fields[-1], tones))
-    return steps
-
-
-def played(browser, since, count=0):
-    """The tones asked for since the `since`-th: (Hz, ms) each, in order; first waits (a while)
-    until at least `count` were."""
-    deadline = time.monotonic() + 5
-    while len(browser.audio()["tones"]) - since < count and time.monotonic() < deadline:
-        time.sleep(0.05)
-    return [(round(t["frequency"]), round(1000 * (t["stop"] - t["start"])))
-            for t in browser.audio()["tones"][since:]]
-
-
-def check_sounded(browser, tones, since_block):
-    """Sound comes out for the tones: loud blocks at about each pitch (zero crossings per second)."""
-    deadline, wanted, heard = time.monotonic() + 3, {float(hz) for hz, _ in tones}, set()
-    while not wanted <= heard and time.monotonic() < deadline:
-        blocks = browser.audio()["blocks"][since_block:]
-        heard = {round(b["crossings"] * b["rate"] / b["length"] / 2, -2) for b in blocks if b["peak"] > 0.2}
-        time.sleep(0.05)
-    check(wanted <= heard, "tones %r asked for, pitches heard %r in %r" % (tones, sorted(heard), [
-        (round(b["time"], 3), round(b["peak"], 2), b["crossings"]) for b in browser.audio()["blocks"][since_block:]]))
-
-
-def check_clean(browser, site):
-    errors = browser.console_errors()
-    check(not errors, "the console shows errors: %r" % errors)
-    check(not site.foreign, "requests beyond the site: %r" % site.foreign)
-    elsewhere = browser.js("return performance.getEntriesByType('resource').map(e => e.name)"
-                           ".filter(n => !n.startsWith(location.origin + '/'))")
-    check(not elsewhere, "the page loaded from elsewhere: %r" % elsewhere)
-
-
-def play_step(browser, step, frame, settled):
-    """Plays one step of the scenario by keys or held clicks; waits for its frame."""
-    from selenium.webdriver.common.keys import Keys
-
-    if step.startswith("@"):
-        x, y = map(int, step[1:].split(","))
-        browser.held_click(x, y, settled=lambda: browser.wait_frame("the click " + step, frame))
-    else:
-        named = {"<32>": " ", "<13>": Keys.ENTER}
-        browser.keys(named.get(step, step))
-        settled()
-
-
-# Screens (CSS pixels and device pixels per CSS pixel) and the frame's size on them in device
-# pixels: a whole multiple where it fills the screen well, else as large as fits.
+ENDED = "!document.getElementById('ended').hidden"
+# Screens (CSS pixels, device pixels a CSS pixel) and the frame on them in device pixels: a whole
+# multiple where it fills the screen well, else as large as fits.
 SCREENS = [((1366, 768, 1.25), (1280, 960)), ((1920, 1080, 1.5), (1920, 1440)), ((700, 500, 1), (640, 480)),
            ((390, 844, 3), (1170, 878))]
 
 
+def transcript(golden):
+    """The scenario from the headless transcript: [(step, frame hash, [(Hz, ms)])], start first."""
+    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
+    steps = []
+    for line in lines[lines.index("== " + SCENARIO) + 1:]:
+        fields = [field.strip() for field in line.split("|")]
+        if line.startswith("==") or fields[1].startswith("ended"):
+            break
+        steps.append((fields[0], fields[-1], [tuple(map(int, tone.split("/"))) for tone in fields[4].split()]))
+    return steps
+
+
+def check_tones(browser, what, tones, since):
+    """The page asked, after the since-th tone, for exactly these tones, and each pitch sounded."""
+    asked = poll(what + ": %d tones" % len(tones), lambda: browser.audio()["tones"][since[0]:]
+                 if len(browser.audio()["tones"]) - since[0] >= len(tones) else None) if tones else []
+    asked = [(round(t["frequency"]), round(1000 * (t["stop"] - t["start"]))) for t in asked]
+    check(asked == tones and len(browser.audio()["tones"]) == since[0] + len(tones),
+          "%s: tones %r, not %r" % (what, asked, tones))
+    if tones:
+        poll(what + ": pitches %r heard" % tones, lambda: {hz for hz, _ in tones} <= set(browser.audio()["blocks"][
+            since[1]:]))
+    since[:] = len(browser.audio()["tones"]), len(browser.audio()["blocks"])
+
+
+def check_clean(browser, site):
+    check(not browser.console_errors(), "the console shows errors: %r" % browser.console_errors())
+    elsewhere = browser.js("return performance.getEntriesByType('resource').map(e => e.name)"
+                           ".filter(n => !n.startsWith(location.origin + '/'))")
+    check(not site.foreign and not elsewhere, "requests beyond the site: %r %r" % (site.foreign, elsewhere))
+
+
 def check_layout(browser):
-    """On every screen the frame stands centred on whole device pixels, at the expected size."""
+    """On every screen the frame stands centred, at the expected size, on whole device pixels
+    (within the browser's layout unit of 1/64 CSS pixel, which it snaps to device pixels)."""
     for (width, height, ratio), size in SCREENS:
         browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=ratio,
                      mobile=False)
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            box = [round(v * ratio, 3) for v in browser.canvas_box()]
-            # Within the browser's layout unit (1/64 of a CSS pixel), which it snaps to device pixels.
-            if all(abs(v - w) < ratio / 64 for v, w in zip(box[2:], size)):
-                break
-            time.sleep(0.05)
-        margins = (box[0], width * ratio - box[0] - box[2], box[1], height * ratio - box[1] - box[3])
-        whole = all(abs(v - round(v)) < ratio / 64 for v in box)
-        check(all(abs(v - w) < ratio / 64 for v, w in zip(box[2:], size)) and whole and abs(margins[0] - margins[1]) <= 2
-              and abs(margins[2] - margins[3]) <= 2, "on %gx%g at %g: the frame at %r device pixels, not %r, centred"
-              % (width, height, ratio, box, size))
+        near = lambda a, b: abs(a - b) < ratio / 64  # noqa: E731
+        box = []
+
+        def placed():
+            box[:] = [v * ratio for v in browser.box()]
+            margins = box[0] - (width * ratio - box[0] - box[2]), box[1] - (height * ratio - box[1] - box[3])
+            return (all(near(v, w) for v, w in zip(box[2:], size)) and all(near(v, round(v)) for v in box) and
+                    all(abs(m) <= 2 for m in margins))
+
+        poll("on %gx%g at %g the frame centred at %r device pixels" % (width, height, ratio, size), placed,
+             seen=lambda: "at %r" % box)
     browser.cdp("Emulation.clearDeviceMetricsOverride")
 
 
 def browser_game(folder, golden, *_):
-    """A whole game by keys and held clicks, frame by frame and tone by tone as headless; nothing
-    is asked of a timer or an animation frame while the game waits; the game's keys are kept from
-    the browser and its own shortcuts are not; Escape dims the frame and offers a new game."""
-    site = Site(site_folder(folder))
-    browser = Browser(site)
-    try:
-        browser.open()
+    """The whole game by keys and held clicks; no timer or animation frame while the game waits
+    and no sound before a key; the game's keys kept from the browser, its shortcuts not; Escape
+    dims the frame and the offer starts a new game; the layout on four screens."""
+    from selenium.webdriver.common.keys import Keys
+
+    with session(folder) as (site, browser):
         steps = transcript(golden)
+        browser.open()
         browser.wait_frame("the start screen", steps[0][1])
-        wakeups = browser.js("return Object.assign({}, window.__wakeups)")
+        wakeups = browser.js("return JSON.stringify(__wakeups)")
         time.sleep(1.0)
-        check(browser.js("return window.__wakeups") == wakeups, "the waiting game asked for timers or frames: "
-              "%r, then %r" % (wakeups, browser.js("return window.__wakeups")))
+        check(browser.js("return JSON.stringify(__wakeups)") == wakeups, "the waiting game asked for timers or "
+              "frames: %s, then %s" % (wakeups, browser.js("return JSON.stringify(__wakeups)")))
         check(browser.audio()["contexts"] == 0, "sound was started before a key or a tap")
-        browser.js("""window.__kept = [];
-                      addEventListener('keydown', e => __kept.push([e.key, e.defaultPrevented]));""")
+        browser.js("window.__kept = []; addEventListener('keydown', e => __kept.push(e.defaultPrevented));")
+        since = [0, 0]
         for step, frame, tones in steps[1:]:
-            tones_before, blocks_before = len(browser.audio()["tones"]), len(browser.audio()["blocks"])
-            play_step(browser, step, frame, lambda: browser.wait_frame("after " + step, frame, timeout=20))
-            heard = played(browser, tones_before, len(tones))
-            check(heard == tones, "after %s: tones %r, not %r" % (step, heard, tones))
-            if tones:
-                check_sounded(browser, tones, blocks_before)
-        from selenium.webdriver.common.keys import Keys
-        browser.keys(Keys.ESCAPE)  # the scenario's end
-        browser.wait("the page's offer of a new game", "!document.getElementById('ended').hidden")
+            if step.startswith("@"):
+                browser.held_click(*map(int, step[1:].split(",")), lambda: browser.wait_frame("held " + step, frame))
+            else:
+                browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
+                browser.wait_frame("after " + step, frame, timeout=20)
+            check_tones(browser, "after " + step, tones, since)
+        browser.keys(Keys.ESCAPE)
+        browser.wait("the offer of a new game", ENDED)
         check(browser.js("return getComputedStyle(document.getElementById('frame')).filter").startswith("brightness"),
               "the last frame is not dimmed")
-        kept = dict((key, prevented) for key, prevented in browser.js("return __kept"))
-        check(kept.get(" ") and kept.get("9") and kept.get("Escape"), "keys the game took reached the browser: %r"
-              % kept)
+        check(browser.js("return __kept").count(False) == 0, "a key of the game reached the browser")
 
-        browser.keys(Keys.ENTER)  # the offer has the focus: Enter takes it
+        browser.keys(Keys.ENTER)  # the offer has the focus
         browser.wait_frame("a new game", steps[0][1])
         browser.js("__kept.length = 0")
         browser.keys(Keys.F12)
-        browser.chord(Keys.CONTROL, "a")
-        browser.chord(Keys.ALT, "j")
+        browser.keys("a", hold=Keys.CONTROL)
+        browser.keys("j", hold=Keys.ALT)
         browser.keys(Keys.ARROW_DOWN)
-        kept = browser.js("return __kept")
-        check([prevented for _, prevented in kept] == [False, False, False, False, False, True],
-              "F12, Ctrl+A and Alt+J must stay the browser's, the arrow the game's: %r" % kept)
+        check(browser.js("return __kept") == [False] * 5 + [True], "F12, Ctrl+A and Alt+J are the browser's, the "
+              "arrow the game's: %r" % browser.js("return __kept"))
         check_layout(browser)
         check_clean(browser, site)
-    finally:
-        browser.quit()
-        site.stop()
 
 
 def browser_phone(folder, golden, *_):
-    """A phone on its side with touch: the frame fills the height, the two touch keys stand beside
-    it; taps play as clicks (one press each) and the keys give the style tones and the end."""
-    site = Site(site_folder(folder))
-    browser = Browser(site, phone=True)
-    try:
+    """A phone on its side: the frame its height, the touch keys beside it; taps play as clicks,
+    one press each; the keys give the style tones and the end."""
+    with session(folder, phone=True) as (site, browser):
+        steps = {step: (frame, tones) for step, frame, tones in transcript(golden)}
         browser.open()
-        steps = dict((step, (frame, tones)) for step, frame, tones in transcript(golden))
-        browser.wait_frame("the start screen", transcript(golden)[0][1])
-        left, top, width, height = browser.canvas_box()
-        check(abs(height - 390) < 0.01 and abs(width - 520) < 0.01, "the frame is %gx%g at (%g, %g), not the "
-              "whole height of the phone" % (width, height, left, top))
-        keys = browser.js("return ['style-key', 'stop-key'].map(id => document.getElementById(id))"
-                          ".map(b => { const r = b.getBoundingClientRect(); return [b.hidden, r.left, r.right]; })")
-        check(not keys[0][0] and not keys[1][0] and keys[0][2] <= left and keys[1][1] >= left + width,
-              "the touch keys are not beside the frame: %r" % keys)
-        browser.js("window.__presses = 0; document.getElementById('frame')"
-                   ".addEventListener('mousedown', () => __presses++);")
-
-        browser.tap_element("style-key")
+        browser.wait_frame("the start screen", steps["start"][0])
+        frame, keys = browser.box(), [browser.box("style-key"), browser.box("stop-key")]
+        check([round(v, 2) for v in frame] == [162, 0, 520, 390] and keys[0][0] + keys[0][2] <= 162 and
+              keys[1][0] >= 682, "the frame at %r, the touch keys at %r" % (frame, keys))
+        browser.js("window.__presses = 0;"
+                   "document.getElementById('frame').addEventListener('mousedown', () => __presses++);")
+        centre = lambda box: (box[0] + box[2] / 2, box[1] + box[3] / 2)  # noqa: E731
+        browser.tap(*centre(keys[0]))
         browser.wait_frame("the style key", steps["<32>"][0])
-        heard = played(browser, 0, 2)
-        check(heard == steps["<32>"][1], "the style key's tones: %r" % heard)
-        check_sounded(browser, steps["<32>"][1], 0)
-        browser.tap_frame(246, 37)
-        browser.wait_frame("ja, tapped", steps["@246,37"][0])
-        browser.tap_frame(190, 300)  # above column 2, as the key 2
-        browser.wait_frame("column 2, tapped", steps["2"][0])
+        check_tones(browser, "the style key", steps["<32>"][1], [0, 0])
+        for step, x, y in (("@246,37", 246, 37), ("2", 190, 300)):  # "ja", then above column 2
+            browser.tap(*browser.point(x, y), lambda: browser.wait_frame("a tap for " + step, steps[step][0]))
         check(browser.js("return __presses") == 0, "a tap reached the page as a mouse press too")
-        browser.tap_element("stop-key")
-        browser.wait("the end", "!document.getElementById('ended').hidden")
+        browser.tap(*centre(keys[1]))
+        browser.wait("the end", ENDED)
         check_clean(browser, site)
-    finally:
-        browser.quit()
-        site.stop()
-
-
-def assemble(web_build, source, into, page_folder):
-    """Makes a site from the built script and module with the page files of `page_folder`."""
-    subprocess.run(["cmake", "-DBUILT=" + web_build, "-DSITE=" + into, "-DPAGE=" + page_folder,
-                    "-DICONS=" + os.path.join(source, "tools", "icon"), "-P",
-                    os.path.join(source, "tools", "web", "assemble.cmake")], check=True, capture_output=True)
-    return into
 
 
 def browser_offline(folder, golden, web_build, source):
-    """After one visit the page starts and plays with the network cut, with or without a query;
-    a new build served to the same profile runs whole (its page, script and module) and is then
-    the one kept."""
-    site_folder(folder)
+    """Installable; after one visit the page starts and plays with the network cut, with or
+    without a query; a new build served to the same profile runs whole and is then the one kept."""
+    from selenium.webdriver.common.keys import Keys
+
     scratch = tempfile.mkdtemp(prefix="viertal-sites-")
-    profile = tempfile.mkdtemp(prefix="viertal-profile-")
-    site = browser = None
+    first, pages = os.path.join(scratch, "first"), os.path.join(scratch, "page")
     try:
-        first = os.path.join(scratch, "first")
-        shutil.copytree(folder, first)
-        os.remove(os.path.join(first, "viertal-512.png"))  # a file missing from the host
-        site = Site(first)
-        browser = Browser(site, profile=profile)
-        steps = transcript(golden)
-        browser.open()
-        browser.wait_frame("the start screen", steps[0][1])
-        version = browser.js("return document.documentElement.dataset.version")
-        browser.wait("the service worker", "navigator.serviceWorker.controller !== null")
-        manifest = browser.cdp("Page.getAppManifest")
-        errors = browser.cdp("Page.getInstallabilityErrors")["installabilityErrors"] + manifest["errors"]
-        check(not errors and '"orientation": "landscape"' in manifest["data"], "not installable: %r" % errors)
+        if os.path.isdir(folder):
+            shutil.copytree(folder, first)
+            os.remove(os.path.join(first, "viertal-512.png"))  # missing from the host
+        with session(first, profile=os.path.join(scratch, "profile")) as (site, browser):
+            steps = transcript(golden)
+            browser.open()
+            browser.wait_frame("the start screen", steps[0][1])
+            version = browser.js("return document.documentElement.dataset.version")
+            browser.wait("the service worker", "navigator.serviceWorker.controller")
+            manifest = browser.cdp("Page.getAppManifest")
+            errors = browser.cdp("Page.getInstallabilityErrors")["installabilityErrors"] + manifest["errors"]
+            check(not errors and '"orientation": "landscape"' in manifest["data"], "not installable: %r" % errors)
 
-        site.stop()
-        browser.cdp("Network.enable")
-        browser.cdp("Network.emulateNetworkConditions", offline=True, latency=0, downloadThroughput=-1,
-                    uploadThroughput=-1)
-        for path in ("", "?uit=1"):
-            browser.open(path)
-            browser.wait_frame("offline at /%s" % path, steps[0][1])
-        from selenium.webdriver.common.keys import Keys
-        browser.keys(" ")
-        browser.wait_frame("offline, Space", steps[1][1])
-        browser.keys(Keys.ESCAPE)
-        browser.wait("the end, offline", "!document.getElementById('ended').hidden")
-        browser.cdp("Network.emulateNetworkConditions", offline=False, latency=0, downloadThroughput=-1,
-                    uploadThroughput=-1)
-
-        # A new build: another page script, so another version of everything.
-        pages = os.path.join(scratch, "page")
-        shutil.copytree(os.path.join(source, "platform", "web", "page"), pages)
-        with open(os.path.join(pages, "page.js"), "a") as script:
-            script.write("\ndocument.documentElement.dataset.build = 'second';\n")
-        site.folder = assemble(web_build, source, os.path.join(scratch, "second"), pages)
-        site.start()
-        site.requests.clear()
-        browser.open()
-        browser.wait_frame("the new build's start screen", steps[0][1])
-        new = browser.js("return [document.documentElement.dataset.version, document.documentElement.dataset.build]")
-        check(new[0] != version and new[1] == "second", "the returning visitor got %r, not the new build" % new)
-        loaded = browser.js("return performance.getEntriesByType('resource').map(e => e.name)"
-                            ".filter(n => /viertal\\.(js|wasm)|page\\.js/.test(n))")
-        check(len(loaded) == 3 and all(name.endswith("?v=" + new[0]) for name in loaded),
-              "the new page ran with %r" % loaded)
-        deadline = time.time() + 10
-        while time.time() < deadline and browser.driver.execute_async_script(
-                "caches.keys().then(k => arguments[0](k.join(',')))") != "viertal-" + new[0]:
-            time.sleep(0.1)
-        site.stop()
-        browser.open("?weer=1")
-        browser.wait_frame("the new build, offline", steps[0][1])
-        check(browser.js("return document.documentElement.dataset.build") == "second", "offline, the old build ran")
-        check_clean(browser, site)
-    finally:
-        if browser:
-            browser.quit()
-        if site:
             site.stop()
+            offline = dict(latency=0, downloadThroughput=-1, uploadThroughput=-1)
+            browser.cdp("Network.enable")
+            browser.cdp("Network.emulateNetworkConditions", offline=True, **offline)
+            for path in ("", "?uit=1"):
+                browser.open(path)
+                browser.wait_frame("offline at /" + path, steps[0][1])
+            browser.keys(" ")
+            browser.wait_frame("offline, Space", steps[1][1])
+            browser.keys(Keys.ESCAPE)
+            browser.wait("the end, offline", ENDED)
+            browser.cdp("Network.emulateNetworkConditions", offline=False, **offline)
+
+            # A new build: another page script, so another version of everything.
+            shutil.copytree(os.path.join(source, "platform", "web", "page"), pages)
+            with open(os.path.join(pages, "page.js"), "a") as script:
+                script.write("\ndocument.documentElement.dataset.build = 'second';\n")
+            site.folder = os.path.join(scratch, "second")
+            subprocess.run(["cmake", "-DBUILT=" + web_build, "-DSITE=" + site.folder, "-DPAGE=" + pages, "-DICONS="
+                            + os.path.join(source, "tools", "icon"), "-P",
+                            os.path.join(source, "tools", "web", "assemble.cmake")], check=True, capture_output=True)
+            site.start()
+            browser.open()
+            browser.wait_frame("the new build's start screen", steps[0][1])
+            new = browser.js("return document.documentElement.dataset.version")
+            loaded = browser.js("return performance.getEntriesByType('resource').map(e => e.name)"
+                                ".filter(n => /viertal\\.(js|wasm)|page\\.js/.test(n))")
+            check(new != version and len(loaded) == 3 and all(name.endswith("?v=" + new) for name in loaded) and
+                  browser.js("return document.documentElement.dataset.build") == "second",
+                  "the returning visitor ran version %s with %r, not %s" % (new, loaded, version))
+            poll("the new build kept alone", lambda: browser.driver.execute_async_script(
+                "caches.keys().then(arguments[0])") == ["viertal-" + new])
+            site.stop()
+            browser.open("?weer=1")
+            browser.wait_frame("the new build, offline", steps[0][1])
+            check(browser.js("return document.documentElement.dataset.build") == "second", "offline, the old build ran")
+            check_clean(browser, site)
+    finally:
         shutil.rmtree(scratch, ignore_errors=True)
-        shutil.rmtree(profile, ignore_errors=True)
 
 
 CASES = {name: f for name, f in dict(globals()).items() if name.startswith("browser_") and callable(f)}

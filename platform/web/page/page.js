@@ -271,9 +271,19 @@
     element.style.top = y + "px";
   }
 
-  addEventListener("resize", layOut);
-  if (window.visualViewport) visualViewport.addEventListener("resize", layOut);
-  matchMedia("(resolution: " + (window.devicePixelRatio || 1) + "dppx)").addEventListener("change", layOut);
+  // Some browsers tell a new size before its ratio of device pixels: once more at the next frame.
+  function relayOut() {
+    layOut();
+    requestAnimationFrame(() => layOut());
+  }
+  addEventListener("resize", relayOut);
+  if (window.visualViewport) visualViewport.addEventListener("resize", relayOut);
+  // A new ratio of device pixels (zoom, another screen) changes the stage's size in device pixels.
+  try {
+    new ResizeObserver(relayOut).observe(stage, { box: "device-pixel-content-box" });
+  } catch (error) {
+    new ResizeObserver(relayOut).observe(stage); // browsers that count no device pixels
+  }
 
   // --- Starting a game: the module compiled once, a fresh instance for every game ---
   function compile() {
