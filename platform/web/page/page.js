@@ -53,6 +53,7 @@
     tone(frequency, duration) {
       // Silent until the browser allows sound; a start asked for within the gesture that woke the
       // game is on its way, and the tone sounds as soon as it is there.
+      makeSound();
       if (!audio || (audio.state !== "running" && !resuming)) return;
       const now = audio.currentTime;
       // Tones played one after the other follow on without a gap or an overlap.
@@ -102,20 +103,26 @@
   }
 
   // --- Sound: browsers allow it only after a key, a click or the end of a touch ---
+  // Making the AudioContext takes tens of milliseconds, so the first gesture makes it only once
+  // the frame that answers it is painted, unless a tone wants it sooner.
   function allowSound() {
     const activation = navigator.userActivation;
     if (activation && !activation.isActive) return; // not a gesture the browser counts
-    if (!audio) {
-      const Context = window.AudioContext || window.webkitAudioContext;
-      if (!Context) return;
-      audio = new Context();
-      // Some browsers start sound only once something played inside the gesture: a silent sample.
-      const silence = audio.createBufferSource();
-      silence.buffer = audio.createBuffer(1, 1, audio.sampleRate);
-      silence.connect(audio.destination);
-      silence.start();
-    }
-    resume(); // suspended or interrupted
+    if (audio) resume(); // suspended or interrupted
+    else requestAnimationFrame(() => setTimeout(makeSound));
+  }
+
+  function makeSound() {
+    const Context = window.AudioContext || window.webkitAudioContext;
+    const activation = navigator.userActivation;
+    if (audio || !Context || (activation && !activation.hasBeenActive)) return;
+    audio = new Context();
+    // Some browsers start sound only once something played: a silent sample.
+    const silence = audio.createBufferSource();
+    silence.buffer = audio.createBuffer(1, 1, audio.sampleRate);
+    silence.connect(audio.destination);
+    silence.start();
+    resume();
   }
 
   function resume() {
