@@ -1,5 +1,5 @@
 // cp437.h -- converting typed Unicode text into the game's code-page-437 key bytes; used by the
-// real-window platforms (SDL, Win32).
+// real-window platforms (SDL, Win32) and the browser's.
 #pragma once
 
 #include <cstdint>

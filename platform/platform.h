@@ -6,6 +6,8 @@
 //
 //   platform_sdl       the real window on Linux: sdl/ (window, input, tones, clock), posix/ (files)
 //   platform_win32     the real window on Windows: win32/ (all of it, files included)
+//   platform_web       the browser page: web/ (canvas, events, Web Audio, the game on the page's
+//                      one thread through Asyncify) with posix/ on the in-memory file system
 //   platform_headless  the tests' double: headless/ (no window, scripted input, recorded tones,
 //                      virtual clock) with the files of the machine it runs on (posix/ or win32/)
 //
@@ -13,7 +15,8 @@
 // files define every file_ procedure; the linker reports any that is missing. The real windows
 // (SDL, Win32) keep the process's first thread for the window and run the game on a second one,
 // the game thread; what they share for that is window_thread.h. "Game thread" below means the
-// thread that runs program_main(); "window thread" the one that services the window.
+// thread that runs program_main(); "window thread" the one that services the window. The page
+// has one thread for both: its event handlers run while the game waits.
 #pragma once
 
 #include <cstdint>
