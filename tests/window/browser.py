@@ -30,15 +30,20 @@ SWITCHES = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-quic"
             "MediaRouter,Translate,AutofillServerCommunication"]
 
 # Counts the timers and animation frames asked for; records each oscillator started (pitch,
-# start, stop on the context's clock) and, block by block, the peak and the zero crossings of
-# what reaches the speakers.
+# start, stop on the context's clock), each loudness curve (its first, third, highest and last
+# values) and, block by block, the pitch of what reaches the speakers loudly.
 RECORDER = r"""(() => {
   const wakeups = window.__wakeups = { timers: 0, frames: 0 };
   for (const [name, count] of [["setTimeout", "timers"], ["setInterval", "timers"], ["requestAnimationFrame", "frames"]]) {
     const original = window[name];
     window[name] = function (...rest) { wakeups[count]++; return original.apply(this, rest); };
   }
-  const Original = window.AudioContext, record = window.__audio = { tones: [], blocks: [], contexts: 0 };
+  const Original = window.AudioContext, record = window.__audio = { tones: [], blocks: [], contexts: 0, edges: [] };
+  const curve = AudioParam.prototype.setValueCurveAtTime;
+  AudioParam.prototype.setValueCurveAtTime = function (values, ...rest) {
+    record.edges.push([values[0], values[2], Math.max(...values), values[values.length - 1]]);
+    return curve.call(this, values, ...rest);
+  };
   window.AudioContext = function (...options) {
     const context = new Original(...options), tap = context.createScriptProcessor(1024, 1, 1);
     record.contexts++;
@@ -229,7 +234,8 @@ class Browser:
         self.cdp("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
 
     def audio(self):
-        """What the recorder saw: {'tones': [{frequency, start, stop}], 'blocks': [Hz], 'contexts': n}."""
+        """What the recorder saw: {'tones': [{frequency, start, stop}], 'edges': [[first, third, most,
+        last]], 'blocks': [Hz], 'contexts': n}."""
         return self.js("return window.__audio")
 
     def console_errors(self):

@@ -47,6 +47,10 @@ def check_tones(browser, what, tones, since):
     asked = [(round(t["frequency"]), round(1000 * (t["stop"] - t["start"]))) for t in asked]
     check(asked == tones and len(browser.audio()["tones"]) == since[0] + len(tones),
           "%s: tones %r, not %r" % (what, asked, tones))
+    # Each rises from silence and falls back to it over a few milliseconds, at the desktop's level.
+    edges = browser.audio()["edges"][since[0]:]
+    check(all(first == last == 0 and 0 < third < 0.1 and abs(most - 0.3) < 1e-6 for first, third, most, last in edges),
+          "%s: loudness curves (first, third, highest and last values) %r" % (what, edges))
     if tones:
         poll(what + ": pitches %r heard" % tones, lambda: {hz for hz, _ in tones} <= set(browser.audio()["blocks"][
             since[1]:]))
