@@ -108,6 +108,7 @@ def browser_game(folder, golden, *_):
                 browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
                 browser.wait_frame("after " + step, frame, timeout=20)
             check_tones(browser, "after " + step, tones, since)
+        check(browser.audio()["contexts"] == 1, "%d sound contexts made" % browser.audio()["contexts"])
         browser.keys(Keys.ESCAPE)
         browser.wait("the offer of a new game", ENDED)
         check(browser.js("return getComputedStyle(document.getElementById('frame')).filter").startswith("brightness"),
