@@ -25,9 +25,9 @@ EM_JS(void, page_wait_for_input, (), {
 
 } // namespace
 
-// Queues the key of a keydown event: `key_number` is the event's keyCode, `character` the
-// Unicode character it types (0 for none), `modifiers` the bits of web_key_code (web.h). Returns 1 when a key was
-// queued (the page then keeps the key from the browser and wakes the game), else 0.
+// Queues the key of a keydown event (its keyCode, character and modifiers, as web_key_code in
+// web.h takes them). Returns 1 when a key was queued (the page then keeps the key from the
+// browser and wakes the game), else 0.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t web_key(int32_t key_number, int32_t character, int32_t modifiers) {
     const int32_t code = web_key_code(key_number, character, modifiers);
     if (code < 0) return 0;
