@@ -51,3 +51,23 @@ struct Screen {
 // Never destroyed: when Xlib ends the process because the X server went away, exit() must not
 // destroy the lock or the condition variable that a parked game thread still holds or waits on.
 extern Screen& screen;
+
+// Hands each run of frame rows written since the window's last copy to copy(first, count), marks
+// them copied and returns true when there was any. For the platforms' window code; screen lock held.
+template <typename Copy>
+bool take_changed_rows_locked(Copy copy) {
+    if (!screen.frame_changed) return false;
+    bool taken = false;
+    for (int32_t y = 0; y < FRAME_HEIGHT;) {
+        if (!screen.row_changed[y]) {
+            ++y;
+            continue;
+        }
+        const int32_t first = y;
+        while (y < FRAME_HEIGHT && screen.row_changed[y]) screen.row_changed[y++] = false;
+        copy(first, y - first);
+        taken = true;
+    }
+    screen.frame_changed = false;
+    return taken;
+}

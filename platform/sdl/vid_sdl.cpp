@@ -128,22 +128,10 @@ bool create_window(const WindowRequest& request) {
 // Copies every run of changed frame rows into the texture. Returns true when any was copied.
 // Screen lock held.
 bool copy_changed_rows_locked() {
-    if (!screen.frame_changed) return false;
-    bool copied = false;
-    int32_t y = 0;
-    while (y < FRAME_HEIGHT) {
-        if (!screen.row_changed[y]) {
-            ++y;
-            continue;
-        }
-        const int32_t first = y;
-        while (y < FRAME_HEIGHT && screen.row_changed[y]) screen.row_changed[y++] = false;
-        const SDL_Rect rows = {0, first, FRAME_WIDTH, y - first};
+    return take_changed_rows_locked([](int32_t first, int32_t count) {
+        const SDL_Rect rows = {0, first, FRAME_WIDTH, count};
         SDL_UpdateTexture(texture, &rows, screen.frame[first], FRAME_WIDTH * sizeof(uint32_t));
-        copied = true;
-    }
-    screen.frame_changed = false;
-    return copied;
+    });
 }
 
 // Shows the texture scaled into the window, black bars around it.

@@ -38,22 +38,12 @@ EM_JS(void, page_halt, (), { Asyncify.handleSleep(function() {}); });
 
 void show_changed_rows() {
     std::lock_guard<std::mutex> hold(screen.lock);
-    if (!screen.frame_changed || !screen.opened) return;
-    int32_t y = 0;
-    while (y < FRAME_HEIGHT) {
-        if (!screen.row_changed[y]) {
-            ++y;
-            continue;
-        }
-        const int32_t first = y;
-        for (; y < FRAME_HEIGHT && screen.row_changed[y]; ++y) {
-            screen.row_changed[y] = false;
+    if (!screen.opened) return;
+    take_changed_rows_locked([](int32_t first, int32_t count) {
+        for (int32_t y = first; y < first + count; ++y)
             for (int32_t x = 0; x < FRAME_WIDTH; ++x) canvas_rows[y][x] = canvas_pixel(screen.frame[y][x]);
-        }
-        const int32_t count = y - first;
         page_show_rows(canvas_rows[first], count * FRAME_WIDTH * 4, first, count);
-    }
-    screen.frame_changed = false;
+    });
 }
 
 // Sets "temp" to the in-memory /tmp, where the picture file lives, and runs the program.
