@@ -55,6 +55,7 @@
       // game is on its way, and the tone sounds as soon as it is there.
       makeSound();
       if (!audio || (audio.state !== "running" && !resuming)) return;
+      if (frequency < 20 || frequency >= audio.sampleRate / 2) return; // beyond what the device carries: silence
       const now = audio.currentTime;
       // Tones played one after the other follow on without a gap or an overlap.
       const start = toneEnd > now && toneEnd < now + 0.05 ? toneEnd : now;
