@@ -185,7 +185,7 @@ class Browser:
     def frame(self):
         """The canvas's RGB bytes, 640 x 480, rows top first (empty before the game opened it)."""
         data = self.js("""const canvas = document.getElementById('frame');
-            if (canvas.width !== 640 || canvas.height !== 480) return '';
+            if (!canvas || canvas.width !== 640 || canvas.height !== 480) return '';
             const rgba = canvas.getContext('2d').getImageData(0, 0, 640, 480).data;
             let text = '';
             for (let i = 0; i < rgba.length; i += 4) text += String.fromCharCode(rgba[i], rgba[i + 1], rgba[i + 2]);
