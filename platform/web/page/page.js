@@ -244,7 +244,7 @@
     }
 
     const deviceWidth = Math.floor(width * ratio), deviceHeight = Math.floor(height * ratio);
-    const fit = Math.min(deviceWidth / FRAME_WIDTH, deviceHeight / FRAME_HEIGHT);
+    const fit = Math.max(Math.min(deviceWidth / FRAME_WIDTH, deviceHeight / FRAME_HEIGHT), 0.05); // a tiny window too
     const whole = Math.floor(fit);
     const scale = whole >= 1 && whole / fit >= WHOLE_SCALE_FILL ? whole : fit;
     const frameWidth = Math.round(FRAME_WIDTH * scale), frameHeight = Math.round(FRAME_HEIGHT * scale);
