@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include "platform/cp437.h"
+#include "platform/key_codes.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl.h"
 #include "screen/screen.h"
@@ -70,10 +71,7 @@ int32_t scan_code(SDL_Scancode key) {
     }
     if (key >= SDL_SCANCODE_F1 && key <= SDL_SCANCODE_F9) return 59 + (key - SDL_SCANCODE_F1);
     if (key >= SDL_SCANCODE_F13 && key <= SDL_SCANCODE_F24) return 100 + (key - SDL_SCANCODE_F13);
-    // Anything else that still gets here: its USB usage number, kept clear of "k" (the close
-    // request) and of 0.
-    const int32_t byte = static_cast<int32_t>(key) & 0xFF;
-    return (byte == 'k' || byte == 0) ? 0xFE : byte;
+    return unlisted_key_code(static_cast<int32_t>(key)); // anything else: its USB usage number
 }
 
 // Returns true for Shift, Ctrl, Alt and AltGr, which queue nothing alone: they are held for the

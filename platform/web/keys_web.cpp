@@ -1,7 +1,8 @@
 // keys_web.cpp -- the browser's key events as the game's key codes: characters in code page 437,
-// other keys as extended codes with the PC scan codes of the other platforms. Portable (no
-// browser in it), so the unit tests check it directly.
+// other keys as extended codes numbered as on the other platforms (a key event's keyCode is the
+// key's Windows virtual-key number). Portable (no browser in it), so the unit tests check it.
 #include "platform/cp437.h"
+#include "platform/key_codes.h"
 #include "platform/web/web.h"
 
 namespace {
@@ -11,45 +12,17 @@ constexpr int32_t EXTENDED = 255; // low byte of every extended key code
 // Modifier bits, as the page script sets them from the event (1 is Shift, unused here).
 constexpr int32_t CTRL = 2, ALT = 4, META = 8, ALT_GRAPH = 16;
 
-// Returns the second byte of the extended code of a key that types nothing, from the browser's
-// key number (KeyboardEvent.keyCode), or 0 for keys that queue nothing: the modifiers alone,
-// F10, and F5, F11 and F12, which stay the browser's (reload, full screen, its tools).
-int32_t scan_code(int32_t key_number) {
+// Returns true for keys that type nothing and still queue nothing here: F5, F11 and F12 stay the
+// browser's (reload, full screen, its tools), F10 queues nothing anywhere, nor AltGr alone.
+bool left_to_the_browser(int32_t key_number) {
     switch (key_number) {
-    case 16:             // Shift
-    case 17:             // Ctrl
-    case 18:             // Alt
-    case 225:            // AltGr
-    case 116:            // F5
-    case 121:            // F10
-    case 122:            // F11
-    case 123: return 0;  // F12
-    case 36: return 71;  // Home (and the keypad's 7 with Num Lock off)
-    case 38: return 72;  // Up
-    case 33: return 73;  // Page Up
-    case 37: return 75;  // Left
-    case 12: return 76;  // the keypad's 5 with Num Lock off
-    case 39: return 77;  // Right
-    case 35: return 79;  // End
-    case 40: return 80;  // Down
-    case 34: return 81;  // Page Down
-    case 45: return 82;  // Insert
-    case 46: return 83;  // Delete
-    case 44: return 55;  // Print Screen
-    case 19: return 69;  // Pause
-    case 20: return 58;  // Caps Lock
-    case 144: return 69; // Num Lock
-    case 145: return 70; // Scroll Lock
-    case 91: return 91;  // the left Windows key
-    case 92: return 92;  // the right one
-    case 93: return 93;  // the menu key
-    default: break;
+    case 116:              // F5
+    case 121:              // F10
+    case 122:              // F11
+    case 123:              // F12
+    case 225: return true; // AltGr
+    default: return false;
     }
-    if (key_number >= 112 && key_number <= 120) return 59 + (key_number - 112);  // F1..F9
-    if (key_number >= 124 && key_number <= 135) return 100 + (key_number - 124); // F13..F24
-    // Anything else: its own number, kept clear of "k" (the close request) and of 0.
-    const int32_t byte = key_number & 0xFF;
-    return (byte == 'k' || byte == 0) ? 0xFE : byte;
 }
 
 } // namespace
@@ -67,6 +40,8 @@ int32_t web_key_code(int32_t key_number, int32_t character, int32_t modifiers) {
     default: break;
     }
     if (character > 0) return cp437_from_unicode(static_cast<char32_t>(character));
-    const int32_t scan = scan_code(key_number);
-    return scan == 0 ? -1 : (scan << 8) | EXTENDED;
+    if (left_to_the_browser(key_number)) return -1;
+    int32_t scan = scan_code_of_virtual_key(key_number);
+    if (scan == 0) scan = unlisted_key_code(key_number);
+    return scan < 0 ? -1 : scan << 8 | EXTENDED;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "platform/cp437.h"
+#include "platform/key_codes.h"
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 #include "screen/screen.h"
@@ -37,44 +38,9 @@ constexpr DWORD ALT_CHORD_CLOSE_MS = 150;
 // Returns the second byte of a key's extended code: the PC scan code of the key, the same
 // numbers the other platforms give, never "k"; -1 for the modifiers, which queue nothing alone.
 int32_t scan_code(WPARAM key, LPARAM lparam) {
-    switch (key) {
-    case VK_SHIFT:
-    case VK_CONTROL:
-    case VK_MENU:
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-    case VK_LMENU:
-    case VK_RMENU: return -1;
-    case VK_HOME: return 71;
-    case VK_UP: return 72;
-    case VK_PRIOR: return 73;
-    case VK_LEFT: return 75;
-    case VK_CLEAR: return 76; // the keypad's 5 with Num Lock off
-    case VK_RIGHT: return 77;
-    case VK_END: return 79;
-    case VK_DOWN: return 80;
-    case VK_NEXT: return 81;
-    case VK_INSERT: return 82;
-    case VK_DELETE: return 83;
-    case VK_F11: return 133;
-    case VK_F12: return 134;
-    case VK_SNAPSHOT: return 55;
-    case VK_PAUSE: return 69;
-    case VK_APPS: return 93;
-    case VK_LWIN: return 91;
-    case VK_RWIN: return 92;
-    case VK_CAPITAL: return 58;
-    case VK_NUMLOCK: return 69;
-    case VK_SCROLL: return 70;
-    default: break;
-    }
-    if (key >= VK_F1 && key <= VK_F9) return 59 + static_cast<int32_t>(key - VK_F1);
-    if (key >= VK_F13 && key <= VK_F24) return 100 + static_cast<int32_t>(key - VK_F13);
-    // Anything else: the key's own scan code from the message, kept clear of "k" and of 0.
-    const int32_t byte = static_cast<int32_t>((lparam >> 16) & 0xFF);
-    return (byte == 'k' || byte == 0) ? 0xFE : byte;
+    const int32_t scan = scan_code_of_virtual_key(static_cast<int32_t>(key));
+    // Anything else: the key's own scan code from the message.
+    return scan != 0 ? scan : unlisted_key_code(static_cast<int32_t>(lparam >> 16));
 }
 
 // Handles a key press that types no character: queues its extended code once per repetition.
