@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/scratch_name.h"
 
 namespace {
 
@@ -52,21 +52,11 @@ void sync_directory(const std::string& path) {
     close(directory);
 }
 
-// Returns a name for a new file beside `path`, different at every call of this process.
-std::string scratch_name(const std::string& path) {
-    static uint32_t serial = 0; // counts the names handed out
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    char suffix[80];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx.part", static_cast<long>(getpid()), ++serial,
-                  static_cast<unsigned long long>(now));
-    return path + suffix;
-}
-
 // Creates a new file beside `path` and returns its descriptor, or -1; `scratch` receives its
 // name. Never opens an existing file or link.
 int32_t create_scratch(const std::string& path, std::string& scratch) {
     for (int32_t attempt = 0; attempt < 16; ++attempt) {
-        scratch = scratch_name(path);
+        scratch = scratch_name(path, static_cast<long>(getpid()));
         const int32_t fd = open(scratch.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) return fd;
         if (errno != EEXIST && errno != EINTR) break;
@@ -90,7 +80,7 @@ bool write_all(int32_t fd, const unsigned char* bytes, int64_t count) {
 // Links the unnamed file in under a scratch name beside the final one; false (and no scratch
 // name) when that fails.
 bool link_scratch(const char* proc_path) {
-    new_file.scratch = scratch_name(new_file.path);
+    new_file.scratch = scratch_name(new_file.path, static_cast<long>(getpid()));
     if (linkat(AT_FDCWD, proc_path, AT_FDCWD, new_file.scratch.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
     new_file.scratch.clear();
     return false;

@@ -12,10 +12,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/scratch_name.h"
 
 namespace {
 
@@ -39,16 +38,6 @@ std::string environment(const char* name) {
         }
         value.resize(size); // too small: size is what it needs, the final zero included
     }
-}
-
-// Returns a name for a new file beside `path`, different at every call of this process.
-std::string scratch_name(const std::string& path) {
-    static uint32_t serial = 0; // counts the names handed out
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    char suffix[80];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%u.%llx.part", static_cast<long>(_getpid()), ++serial,
-                  static_cast<unsigned long long>(now));
-    return path + suffix;
 }
 
 } // namespace
@@ -81,7 +70,7 @@ int32_t file_begin_new(const std::string& path) {
     if (new_file.fd >= 0) return -1;
     new_file.path = path;
     for (int32_t attempt = 0; attempt < 16; ++attempt) {
-        new_file.scratch = scratch_name(path);
+        new_file.scratch = scratch_name(path, static_cast<long>(_getpid()));
         new_file.fd = _open(new_file.scratch.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
         if (new_file.fd >= 0 || (errno != EEXIST && errno != EINTR)) break;
     }
