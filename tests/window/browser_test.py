@@ -16,6 +16,7 @@ import time
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import poll, session  # noqa: E402
+import driver  # noqa: E402
 from driver import check, main  # noqa: E402
 
 # The headless game every case replays: the picture, Space, "ja" clicked, a refused key, then
@@ -29,15 +30,8 @@ SCREENS = [((1366, 768, 1.25), (1280, 960)), ((1920, 1080, 1.5), (1920, 1440)), 
 
 
 def transcript(golden):
-    """The scenario from the headless transcript: [(step, frame hash, [(Hz, ms)])], start first."""
-    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
-    steps = []
-    for line in lines[lines.index("== " + SCENARIO) + 1:]:
-        fields = [field.strip() for field in line.split("|")]
-        if line.startswith("==") or fields[1].startswith("ended"):
-            break
-        steps.append((fields[0], fields[-1], [tuple(map(int, tone.split("/"))) for tone in fields[4].split()]))
-    return steps
+    """The scenario's steps, the start first."""
+    return driver.transcript(golden, SCENARIO)
 
 
 def check_tones(browser, what, tones, since):

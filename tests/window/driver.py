@@ -42,6 +42,19 @@ def frame_hash(rgb):
     return "%016x" % h
 
 
+def transcript(golden, scenario):
+    """A scenario of the headless games' transcript (golden/games.golden), up to the end of the
+    program: [(step, frame hash after it, [(Hz, ms) of its tones])]."""
+    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
+    steps = []
+    for line in lines[lines.index("== " + scenario) + 1:]:
+        fields = [field.strip() for field in line.split("|")]
+        if line.startswith("==") or fields[1].startswith("ended"):
+            break
+        steps.append((fields[0], fields[-1], [tuple(map(int, tone.split("/"))) for tone in fields[4].split()]))
+    return steps
+
+
 class Display:
     """A private Xvfb (and, with wm, openbox) on a display number of its own choosing."""
 

@@ -12,7 +12,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from driver import H, W, WINE, Display, Program, Skip, WinePrefix, check, frame_hash, main  # noqa: E402
+from driver import H, W, WINE, Display, Program, Skip, WinePrefix, check, frame_hash, main, transcript  # noqa: E402
 
 RED, YELLOW, WHITE = 0xFF4400, 0xFFFF00, 0xFFFFFF
 ERROR_TONES = [(600, 120), (500, 240)]
@@ -24,9 +24,7 @@ def hole(column, row):
 
 def golden_hash(golden, scenario, step):
     """The frame hash after a step of a scenario of the headless games' transcript."""
-    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
-    start = lines.index("== " + scenario)
-    return next(line for line in lines[start + 1:] if line.startswith(step + " |")).split()[-1]
+    return next(frame for name, frame, _ in transcript(golden, scenario) if name == step)
 
 
 def golden_start_hash(golden):
