@@ -30,7 +30,6 @@
   let resuming = false; // the browser was asked to start the sound, within a gesture
   let toneEnd = 0; // audio time at which the latest tone ends
   let wheelPixels = 0; // wheel movement not yet counted as a step
-  let touchScreen = navigator.maxTouchPoints > 0 || matchMedia("(any-pointer: coarse)").matches;
 
   // --- What the module calls ---
   const page = {
@@ -175,7 +174,7 @@
     event.preventDefault(); // no emulated mouse press after a touch, no focus or selection change
     pointerId = event.pointerId;
     canvas.setPointerCapture(event.pointerId); // the release comes here wherever it happens
-    if (event.pointerType === "touch") touchScreen = touchScreen || showTouchKeys();
+    if (event.pointerType === "touch" && styleKey.hidden) showTouchKeys(); // a touch screen after all
     sendFocus(true); // a press on the page makes it the active window, as a click on a window does
     sendPointer(event, true);
   });
@@ -220,7 +219,6 @@
   function showTouchKeys() {
     styleKey.hidden = stopKey.hidden = false;
     layOut();
-    return true;
   }
 
   function layOut() {
@@ -337,7 +335,7 @@
     canvas.focus({ preventScroll: true });
   });
 
-  if (touchScreen) showTouchKeys();
+  if (navigator.maxTouchPoints > 0 || matchMedia("(any-pointer: coarse)").matches) showTouchKeys();
   layOut();
   if (typeof WebAssembly !== "object" || typeof Viertal !== "function") failed("no WebAssembly");
   else start();
