@@ -33,12 +33,12 @@ RUNS = int(os.environ.get("WEB_BENCH_RUNS", "10"))
 IDLE_RUNS = int(os.environ.get("WEB_BENCH_IDLE_RUNS", "3"))
 SECONDS = float(os.environ.get("WEB_BENCH_SECONDS", "20"))
 
-# Put into the page before its own scripts: the end of every putImageData call, each keydown's
-# time stamp with the first putImageData after it and the animation frame after that, and the
-# timers and animation frames that fire (the driver's recorder counts those asked for).
+# Put into the page before its own scripts: the end of every putImageData call, and each
+# keydown's time stamp with the first putImageData after it and the animation frame after that
+# (the driver's recorder counts the timers and animation frames asked for and fired).
 PROBE = r"""
 (() => {
-  const bench = window.__bench = { puts: [], keys: [], fired: { timers: 0, frames: 0 } };
+  const bench = window.__bench = { puts: [], keys: [] };
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (...rest) {
     const result = put.apply(this, rest);
@@ -52,15 +52,6 @@ PROBE = r"""
   };
   addEventListener("keydown", (event) => bench.keys.push({ stamp: event.timeStamp, put: null, shown: null }),
                    { capture: true });
-  const kinds = { setTimeout: "timers", setInterval: "timers", requestAnimationFrame: "frames" };
-  for (const [name, kind] of Object.entries(kinds)) {
-    const original = window[name];
-    window[name] = function (callback, ...rest) {
-      const counted = typeof callback !== "function" ? callback
-        : function (...args) { bench.fired[kind]++; return callback.apply(this, args); };
-      return original.call(this, counted, ...rest);
-    };
-  }
 })();
 """
 
@@ -141,7 +132,7 @@ def idle(browser):
     for) while the game waits SECONDS at the start question, its service worker installed."""
     browser.wait("the service worker", "navigator.serviceWorker.controller !== null")
     wait_quiet(browser)
-    wakeups = "return [__bench.fired.timers + __bench.fired.frames, __wakeups.timers + __wakeups.frames]"
+    wakeups = "return [__wakeups.fired, __wakeups.timers + __wakeups.frames]"
     browser.cdp("Performance.enable")
     before = browser.js(wakeups)
     busy = busy_seconds(browser)

@@ -29,14 +29,19 @@ SWITCHES = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-quic"
             "--disable-features=OptimizationHints,OptimizationGuideModelDownloading,NetworkTimeServiceQuerying,"
             "MediaRouter,Translate,AutofillServerCommunication"]
 
-# Counts the timers and animation frames asked for; records each oscillator started (pitch,
+# Counts the timers and animation frames asked for and those that fired; records each oscillator started (pitch,
 # start, stop on the context's clock), each loudness curve (its first, third, highest and last
 # values) and, block by block, the pitch of what reaches the speakers loudly.
 RECORDER = r"""(() => {
-  const wakeups = window.__wakeups = { timers: 0, frames: 0 };
+  const wakeups = window.__wakeups = { timers: 0, frames: 0, fired: 0 };
   for (const [name, count] of [["setTimeout", "timers"], ["setInterval", "timers"], ["requestAnimationFrame", "frames"]]) {
     const original = window[name];
-    window[name] = function (...rest) { wakeups[count]++; return original.apply(this, rest); };
+    window[name] = function (callback, ...rest) {
+      wakeups[count]++;
+      const counted = typeof callback !== "function" ? callback
+        : function (...args) { wakeups.fired++; return callback.apply(this, args); };
+      return original.call(this, counted, ...rest);
+    };
   }
   const Original = window.AudioContext, record = window.__audio = { tones: [], blocks: [], contexts: 0, edges: [] };
   const curve = AudioParam.prototype.setValueCurveAtTime;
