@@ -9,6 +9,7 @@
 #include "data/picture.h"
 #include "game/board_display.h"
 #include "game/input.h"
+#include "game/telling.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
 #include "rules/move.h"
@@ -42,10 +43,18 @@ void play(const Tone (&cue)[N]) {
     for (const Tone& t : cue) tone(t.frequency, t.duration);
 }
 
-// Prints a text on the message line.
-void show_message(const char* text, int32_t line_end) {
+// Prints a text on the message line and says it, without the spaces that cover what stood there.
+void show_message(const std::string& text, int32_t line_end) {
     locate(MESSAGE_ROW, MESSAGE_COLUMN);
     print_text(text, line_end);
+    announce(text.substr(0, text.find_last_not_of(' ') + 1));
+}
+
+// Waits for input while the wait's choices are offered.
+void wait_for_choice(Wait wait) {
+    offer_choices_of(wait);
+    wait_for_input();
+    withdraw_choices();
 }
 
 // Prints a piece of text in the given colour at the cursor; the text background stays.
@@ -93,6 +102,7 @@ void set_up_game() {
     draw_banner();
     print_start_question();
     draw_board();
+    tell_new_game();
     wait_for_button_release();
 }
 
@@ -108,7 +118,7 @@ void print_column_labels() {
 // Space changes the style and keeps the question open; Escape or a close request quits.
 int32_t ask_who_begins() {
     for (;;) {
-        wait_for_input();
+        wait_for_choice(Wait::answer);
         print_column_labels();
         if (key_is(game.key, ' ')) {
             cycle_tactic();
@@ -117,23 +127,25 @@ int32_t ask_who_begins() {
         game.code = char_code(game.key, 1);
         if (game.mouse_buttons > 0 && on_yes_option(game.mouse_x, game.mouse_y)) game.code = CODE_J;
         if (is_quit(game.key, game.code)) end_program(0);
-        return game.code == CODE_J || game.code == CODE_LOWER_J ? HUMAN : COMPUTER;
+        const int32_t beginner = game.code == CODE_J || game.code == CODE_LOWER_J ? HUMAN : COMPUTER;
+        tell_beginner(beginner);
+        return beginner;
     }
 }
 
 // --- Moves ---
 
-// Draws the next disc of a column in its hole and pauses; the drawing half of every move, done
-// before place_disc lowers the column's drop row. A full column draws nothing and keeps the
-// colour of the next disc.
-void draw_next_disc(int32_t column) {
+// Draws the next disc of a column in its hole; the drawing half of every move, done before
+// place_disc lowers the column's drop row. A full column draws nothing, keeps the colour of the
+// next disc and returns false.
+bool draw_next_disc(int32_t column) {
     const bool room = game.drop_row[column] > FULL_DROP_ROW;
     if (room) game.disc_mark = text_compare(game.disc_mark, "O") == 0 ? "X" : "O";
     locate(game.drop_row[column], 8 * column + 9);
-    if (!room) return;
+    if (!room) return false;
     print_text(" ", STAY_ON_LINE);
     draw_disc();
-    pause(DISC_PAUSE);
+    return true;
 }
 
 // Shows how the move of `player` ended the game, if it did: the result line and its tune. A win
@@ -141,16 +153,19 @@ void draw_next_disc(int32_t column) {
 bool show_result(MoveOutcome outcome, int32_t player) {
     if (outcome == MoveOutcome::won && player == HUMAN) {
         show_message("Je hebt gewonnen !", NEW_LINE);
+        tell_next_game();
         play(HUMAN_WIN_TONES);
         return true;
     }
     if (outcome == MoveOutcome::won) {
         show_message("Ik heb gewonnen !", NEW_LINE);
+        tell_next_game();
         play(COMPUTER_WIN_TONES);
         return true;
     }
     if (outcome == MoveOutcome::drawn) {
         show_message("Geen winnaar", NEW_LINE);
+        tell_next_game();
         return true;
     }
     return false;
@@ -161,7 +176,7 @@ bool show_result(MoveOutcome outcome, int32_t player) {
 // outside 1..7 for any other input.
 int32_t read_human_column() {
     for (;;) {
-        wait_for_input();
+        wait_for_choice(Wait::column);
         if (key_is(game.key, ' ')) {
             cycle_tactic();
             continue;
@@ -181,13 +196,17 @@ MoveOutcome play_human_turn() {
         wait_for_button_release();
         const int32_t column = read_human_column();
         if (column >= 1 && column <= COLUMN_COUNT) {
-            draw_next_disc(column);
+            if (draw_next_disc(column)) {
+                tell_disc(column, HUMAN);
+                pause(DISC_PAUSE);
+            }
             const MoveOutcome outcome = place_disc(column, HUMAN);
             if (outcome != MoveOutcome::refused) {
                 game.placed = 1;
                 return outcome;
             }
         }
+        tell_refusal(column);
         play(ERROR_TONES);
     }
 }
@@ -196,10 +215,11 @@ MoveOutcome play_human_turn() {
 // "Mijn zet" with the column, and places the disc.
 MoveOutcome play_computer_turn() {
     game.computer_column = choose_computer_column();
-    draw_next_disc(game.computer_column);
+    if (draw_next_disc(game.computer_column)) pause(DISC_PAUSE);
     locate(NOTICE_ROW, NOTICE_COLUMN);
     print_text("Mijn zet", STAY_ON_LINE);
     print_number(game.computer_column);
+    tell_disc(game.computer_column, COMPUTER);
     return place_disc(game.computer_column, COMPUTER);
 }
 
@@ -214,7 +234,7 @@ void play_game() {
 
 // Waits after a result: Escape or a close request quits, any other key or click plays again.
 void wait_for_next_game() {
-    wait_for_input();
+    wait_for_choice(Wait::next_game);
     if (is_quit(game.key, char_code(game.key, 1))) end_program(0);
 }
 
@@ -227,6 +247,7 @@ void start_up() {
     seed_random(timer_seconds(), 0);
     if (!picture_file_exists()) extract_picture();
     game.tactic = 0;
+    tell_keys();
 }
 
 void play_games() {

@@ -1,6 +1,7 @@
 // input.cpp -- the input waits of the game driver and the meaning of keys and clicks.
 #include "game/input.h"
 
+#include "game/telling.h"
 #include "rules/evaluate.h"
 #include "rules/game_state.h"
 #include "screen/screen.h"
@@ -8,9 +9,6 @@
 namespace {
 
 constexpr int32_t POLL_PAUSE = 3; // ms between two input polls
-
-constexpr int32_t YES_LEFT = 238, YES_RIGHT = 255; // the "ja" click area, pixels inclusive
-constexpr int32_t YES_TOP = 30, YES_BOTTOM = 44;
 
 constexpr int32_t TACTIC_TONE_FREQUENCY = 400; // Hz
 constexpr int32_t TACTIC_TONE_DURATION = 120;  // ms
@@ -54,8 +52,8 @@ bool key_is(const std::string& key, char c) {
 
 int32_t column_code_at(int32_t x) {
     for (int32_t column = 1; column <= COLUMN_COUNT; ++column) {
-        int32_t left = 42 + 64 * column; // 106, 170, ..., 490
-        if (x >= left && x <= left + 49) return CODE_DIGIT_0 + column;
+        const int32_t left = column_click_left(column);
+        if (x >= left && x < left + COLUMN_CLICK_WIDTH) return CODE_DIGIT_0 + column;
     }
     return 0;
 }
@@ -66,5 +64,6 @@ bool on_yes_option(int32_t x, int32_t y) {
 
 void cycle_tactic() {
     game.tactic = (game.tactic + 1) % TACTIC_COUNT;
+    tell_tactic();
     for (int32_t i = 0; i <= game.tactic; ++i) tone(TACTIC_TONE_FREQUENCY, TACTIC_TONE_DURATION);
 }

@@ -9,6 +9,16 @@ constexpr int32_t CODE_ESCAPE = 27;
 constexpr int32_t CODE_J = 74;        // "J"
 constexpr int32_t CODE_LOWER_J = 106; // "j"
 constexpr int32_t CODE_DIGIT_0 = 48;  // "0"; the keys "1".."7" are 49..55
+constexpr int32_t CODE_ENTER = 13;
+
+constexpr int32_t YES_LEFT = 238, YES_RIGHT = 255; // the "ja" click area, pixels inclusive
+constexpr int32_t YES_TOP = 30, YES_BOTTOM = 44;
+constexpr int32_t COLUMN_CLICK_WIDTH = 50; // pixels of a column's click range; 14 between two
+
+// Returns the leftmost pixel of the click range of column 1..7: 106, 170, ..., 490.
+constexpr int32_t column_click_left(int32_t column) {
+    return 42 + 64 * column;
+}
 
 // Polls keyboard and mouse every 3 ms until a key is waiting or a mouse button is held, leaving
 // the last poll's key and mouse state in game.key, game.mouse_x, game.mouse_y, game.mouse_buttons.

@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <string>
 
+#include "screen/screen.h"
+
 // --- The window (vid_) ---
 
 // Creates the window with a client area of width x height and that title, and returns 0 once it
@@ -47,6 +49,22 @@ void in_sleep_until_input(uint64_t seen);
 // Plays a tone of that pitch (Hz) and returns once its duration (ms, at least 1) has passed,
 // with or without a sound device. Called by tone on the game thread, no lock held.
 void snd_tone(int32_t frequency, int32_t duration);
+
+// --- The screen reader (acc_) ---
+// Where a screen reader can be reached (the page), the game's words for it; the desktop windows
+// do nothing with them (acc_null.cpp). Called by the facility's announce, name_cell and
+// offer_choices on the game thread, no lock held.
+
+// Hands a text to the screen reader, said once after what was handed before.
+void acc_announce(const std::string& text);
+
+// Names the board cell of column 1..7 at height 1..6 (1 at the bottom).
+void acc_name_cell(int32_t column, int32_t height, const std::string& name);
+
+// Offers the choices of the current wait in place of those before (count 0: none). A choice made
+// by a click presses the left button on its pixel, and lets go once the game withdraws the offer,
+// that is, once the game has taken the input.
+void acc_offer_choices(const Choice* choices, int32_t count);
 
 // --- Time and the process (sys_) ---
 

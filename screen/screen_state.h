@@ -2,7 +2,8 @@
 //
 // Shared by the game thread (every operation of screen.h) and the platform's window thread (its
 // copy of the changed rows and its input handling, platform/platform.h). Every field between
-// `lock` and `last_error` is read or written only with `lock` held; that is the screen lock.
+// `lock` and `last_error` is read or written only with `lock` held (that is the screen lock),
+// but for what the game thread alone keeps, which says so.
 #pragma once
 
 #include <atomic>
@@ -43,6 +44,9 @@ struct Screen {
     bool window_active;       // the window has the focus
     bool pointer_inside;      // the pointer is inside the client area
     uint64_t input_serial;    // grows with every key, button, focus or inside change
+
+    // --- What a screen reader was told (the game thread only, no lock) ---
+    std::string last_announcement; // the text announce handed over last, as handed
 
     // --- Results (no lock: set by callers that hold the screen lock and by callers that do not) ---
     std::atomic<int32_t> last_error; // error number of the latest failing or succeeding operation

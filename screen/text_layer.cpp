@@ -97,6 +97,7 @@ void reset_screen_locked() {
     screen.title.clear();
     reset_frame_locked();
     reset_input_locked();
+    screen.last_announcement.clear();
     screen.last_error = ERROR_NONE;
 }
 

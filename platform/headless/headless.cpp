@@ -48,6 +48,10 @@ struct Headless {
     bool ended = false;                   // the game thread has finished
     bool stop = false;                    // headless_finish asks the game thread to end
     int32_t exit_code = -1;               // the code passed to end_program
+    std::vector<std::string> said;        // every text announced, in order
+    std::string cell_names[8][7];         // [column 1..7][height 1..6] as last named
+    std::vector<Choice> choices;          // the choices offered now
+    bool choice_held = false;             // a choice's click holds the left button down
     std::thread game;                     // touched by the test thread only
 };
 
@@ -241,6 +245,28 @@ std::string vid_program_name() {
     return "viertal";
 }
 
+// Records the text, as a screen reader would get it.
+void acc_announce(const std::string& text) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    hl.said.push_back(text);
+}
+
+// Records the cell's name.
+void acc_name_cell(int32_t column, int32_t height, const std::string& name) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    hl.cell_names[column][height] = name;
+}
+
+// Records the offer; a withdrawn offer lets go of the button a choice's click holds.
+void acc_offer_choices(const Choice* choices, int32_t count) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    hl.choices.assign(choices, choices + count);
+    if (count == 0 && hl.choice_held) {
+        hl.choice_held = false;
+        set_mouse_button_locked(0, false);
+    }
+}
+
 // --- The test side ---
 
 // Resets the Screen, the clock, the schedule and the records; ends a game thread left running.
@@ -253,6 +279,11 @@ void headless_start() {
     hl.waiting = hl.ended = hl.stop = false;
     hl.released = true;
     hl.exit_code = -1;
+    hl.said.clear();
+    for (auto& column : hl.cell_names)
+        for (std::string& name : column) name.clear();
+    hl.choices.clear();
+    hl.choice_held = false;
     reset_screen_locked();
     screen.window_active = true; // focused, the pointer elsewhere until headless_mouse
 }
@@ -350,6 +381,47 @@ std::vector<HeadlessTone> headless_tones() {
 void headless_clear_tones() {
     std::lock_guard<std::mutex> hold(screen.lock);
     hl.tones.clear();
+}
+
+// Returns every text announced so far, in order.
+std::vector<std::string> headless_said() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return hl.said;
+}
+
+// Forgets the texts announced so far.
+void headless_clear_said() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    hl.said.clear();
+}
+
+// Returns the cell's latest name; "" off the board or before it was named.
+std::string headless_cell_name(int32_t column, int32_t height) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return column >= 1 && column <= 7 && height >= 1 && height <= 6 ? hl.cell_names[column][height] : "";
+}
+
+// Returns the choices offered now.
+std::vector<Choice> headless_choices() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return hl.choices;
+}
+
+// Makes an offered choice by its key, or by pressing the left button on its pixel until the game
+// withdraws the offer.
+bool headless_choose(const std::string& name) {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    for (const Choice& choice : hl.choices) {
+        if (choice.name != name) continue;
+        if (choice.key != 0) {
+            queue_key_locked(choice.key);
+        } else {
+            apply_locked({0, false, 0, choice.x, choice.y, 1});
+            hl.choice_held = true;
+        }
+        return true;
+    }
+    return false;
 }
 
 // Returns the full pixel value; 0 off the frame.

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "screen/screen.h"
+
 enum class HeadlessStatus {
     waiting, // the game thread sleeps until input and nothing scheduled is left
     ended,   // the program called end_program
@@ -61,6 +63,16 @@ void headless_mouse_at(double at_ms, int32_t x, int32_t y, int32_t buttons);
 double headless_now_ms();                   // the virtual clock
 std::vector<HeadlessTone> headless_tones(); // every tone so far, in order
 void headless_clear_tones();
+
+// What a screen reader would be told (announce, name_cell, offer_choices).
+std::vector<std::string> headless_said(); // every text announced so far, in order
+void headless_clear_said();
+std::string headless_cell_name(int32_t column, int32_t height); // "" before the game named it
+std::vector<Choice> headless_choices();                         // the choices offered now
+// Makes the offered choice of that name as a page's control does: its key queued, or the left
+// button pressed on its pixel and let go once the game withdraws the offer. False when no choice
+// of that name is offered.
+bool headless_choose(const std::string& name);
 
 // Frame inspection (take no lock; call while the game waits or has ended).
 uint32_t headless_pixel(int32_t x, int32_t y);                             // the full 0xAARRGGBB value

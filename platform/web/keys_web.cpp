@@ -12,10 +12,12 @@ constexpr int32_t EXTENDED = 255; // low byte of every extended key code
 // Modifier bits, as the page script sets them from the event (1 is Shift, unused here).
 constexpr int32_t CTRL = 2, ALT = 4, META = 8, ALT_GRAPH = 16;
 
-// Returns true for keys that type nothing and still queue nothing here: F5, F11 and F12 stay the
-// browser's (reload, full screen, its tools), F10 queues nothing anywhere, nor AltGr alone.
+// Returns true for keys that type nothing and still queue nothing here: Tab moves the focus on the
+// page (to the board, the choices), F5, F11 and F12 stay the browser's (reload, full screen, its
+// tools), F10 queues nothing anywhere, nor AltGr alone.
 bool left_to_the_browser(int32_t key_number) {
     switch (key_number) {
+    case 9:                // Tab
     case 116:              // F5
     case 121:              // F10
     case 122:              // F11
@@ -35,7 +37,6 @@ int32_t web_key_code(int32_t key_number, int32_t character, int32_t modifiers) {
     switch (key_number) {
     case 27: return 27; // Escape
     case 13: return 13; // Enter
-    case 9: return 9;   // Tab
     case 8: return 8;   // Backspace
     default: break;
     }

@@ -13,6 +13,6 @@ void show_changed_rows();
 // Returns the code a keydown queues, or -1 for none: `key_number` is the event's keyCode,
 // `character` the Unicode character it types (0 for none), `modifiers` its bits: 1 Shift, 2 Ctrl,
 // 4 Alt, 8 Meta, 16 AltGr. Nothing while Alt is held (AltGr types), nothing with Ctrl or Meta
-// (the browser's shortcuts), nothing for a modifier alone, F10, or F5, F11 and F12, which stay
-// the browser's.
+// (the browser's shortcuts), nothing for a modifier alone, F10, or Tab, F5, F11 and F12, which
+// stay the browser's.
 int32_t web_key_code(int32_t key_number, int32_t character, int32_t modifiers);

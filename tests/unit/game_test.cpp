@@ -16,8 +16,9 @@
 namespace {
 
 // The transcript holds the scenarios, each a line "== STEPS" followed by what the player saw and
-// heard after each step; a new scenario is a new "==" line (then UPDATE_GOLDEN=1). Each step is
-// played and then let settle until the game waits again:
+// heard after each step; a new scenario is a new "==" line (then UPDATE_GOLDEN=1). The same
+// scenarios, or others, in tests/golden/said.golden give what a screen reader was told after
+// each step instead. Each step is played and then let settle until the game waits again:
 //   seed=N       (first) fix the random generator after start-up: the computer's openings
 //   pic          (first) give "temp" a directory, so the picture is written and shown
 //   rm           delete the picture file
@@ -28,6 +29,7 @@ namespace {
 //                <up> an arrow key; may stand inside a run of keys: 3<close>
 //   @X,Y         a click: press the left button at frame pixel (X, Y), let the game see it, release
 //   v@X,Y ^      press and hold at (X, Y); release        m@X,Y   move there without a button
+//   #ja #nee #3 #nieuw   make an offered choice as its control does ("#3": the one of column 3)
 
 // Text row 3 from column 14 (the message line) and from column 59 (the computer's notice).
 // Unreadable cells (text over the picture) show as "?".
@@ -49,6 +51,49 @@ std::string discs() {
         if (row > 0) text += '/';
     }
     return text;
+}
+
+// The discs as the cells' names give them, in the order of discs().
+std::string named_discs() {
+    std::string text;
+    for (int32_t height = 6; height >= 1; --height) {
+        for (int32_t column = 1; column <= 7; ++column) {
+            const std::string name = headless_cell_name(column, height);
+            const std::string contents = name.substr(name.find(':') + 1);
+            text += contents == " rood" ? 'R' : contents == " geel" ? 'Y' : contents == " leeg" ? '.' : '?';
+        }
+        if (height > 1) text += '/';
+    }
+    return text;
+}
+
+// What a screen reader was told since the last step: the texts in quotes, the choices offered now,
+// the cells named anew (against `names`, which it brings up to date).
+std::string told(std::string (&names)[8][7]) {
+    std::string text;
+    for (const std::string& said : headless_said()) text += " \"" + said + "\"";
+    headless_clear_said();
+    text += " |";
+    for (const Choice& choice : headless_choices()) text += (text.back() == '|' ? " " : ", ") + choice.name;
+    text += " |";
+    for (int32_t height = 6; height >= 1; --height)
+        for (int32_t column = 1; column <= 7; ++column) {
+            const std::string name = headless_cell_name(column, height);
+            if (name == names[column][height]) continue;
+            text += (text.back() == '|' ? " " : "; ") + name;
+            names[column][height] = name;
+        }
+    return text;
+}
+
+// Makes the offered choice a "#" step names, as the page's control does.
+bool choose(const std::string& which) {
+    for (const Choice& choice : headless_choices()) {
+        const bool column = which.size() == 1 && choice.name.rfind("Rij " + which, 0) == 0;
+        if (column || choice.name == which || (which == "nieuw" && choice.name == "Nieuw spel"))
+            return headless_choose(choice.name);
+    }
+    return false;
 }
 
 std::string tones() {
@@ -86,6 +131,8 @@ void play_step(const std::string& step, const std::string& picture) {
     int32_t x = 0, y = 0;
     if (step == "rm") {
         unlink(picture.c_str());
+    } else if (step[0] == '#') {
+        ASSERT_TRUE(choose(step.substr(1))) << step << " is not offered";
     } else if (step == "^") {
         headless_mouse(screen.mouse_x, screen.mouse_y, 0);
     } else if (std::sscanf(step.c_str(), "m@%d,%d", &x, &y) == 2) {
@@ -106,8 +153,16 @@ void play_step(const std::string& step, const std::string& picture) {
     }
 }
 
-// Plays one scenario from a fresh start and returns its transcript.
-std::string play(const std::string& scenario) {
+// The two transcripts of a scenario: what the player saw and heard, and what a screen reader was
+// told, both after every step.
+struct Transcripts {
+    std::string games, said;
+};
+
+// Plays one scenario from a fresh start and returns its transcripts. A start is written only where
+// it differs from the one in `starts`, the previous scenario's. After every step the cells' names
+// must show the discs the frame shows.
+Transcripts play_both(const std::string& scenario, Transcripts& starts) {
     Scratch scratch;
     std::istringstream steps(scenario);
     std::string step;
@@ -128,25 +183,29 @@ std::string play(const std::string& scenario) {
     headless_start();
     game = GameState{};
     headless_run(seed != 0 ? seeded_program : program_main);
-    static std::string previous_start; // a start screen is written only where it differs
-    std::string out = "== " + scenario + "\n";
+    std::string out = "== " + scenario + "\n", said = out;
+    std::string names[8][7];
     HeadlessStatus status = headless_wait_idle();
     for (size_t i = first; i <= all.size(); ++i) {
         const std::string step = i == first ? "start" : all[i - 1];
         if (status == HeadlessStatus::ended) {
             out += step + " | ended " + std::to_string(headless_exit_code()) + "\n";
+            said += step + " |" + told(names) + " | ended\n";
             break;
         }
+        EXPECT_EQ(named_discs(), discs()) << "after " << step << " in " << scenario;
         const std::string now = messages() + " | " + discs() + " |" + tones() + " | " +
                                 std::to_string(int64_t(headless_now_ms())) + " ms | " + frame_hash();
-        if (i > first || now != previous_start) out += step + " | " + now + "\n";
-        if (i == first) previous_start = now;
+        if (i > first || now != starts.games) out += step + " | " + now + "\n";
+        const std::string now_told = told(names) + " | " + frame_hash();
+        if (i > first || now_told != starts.said) said += step + " |" + now_told + "\n";
+        if (i == first) starts = {now, now_told};
         if (i == all.size()) break;
         play_step(all[i], temp + "/ZAQT.bmp");
         status = headless_wait_idle();
     }
     headless_finish();
-    return out;
+    return {out, said};
 }
 
 } // namespace
@@ -163,5 +222,11 @@ TEST(Games, ClicksMeanWhatLiesUnderThem) {
 }
 
 TEST(Games, PlayAsTheirTranscriptsSay) {
-    expect_replayed_golden("games.golden", "== ", play);
+    Transcripts starts;
+    expect_replayed_golden("games.golden", "== ", [&](const std::string& s) { return play_both(s, starts).games; });
+}
+
+TEST(Games, TellAScreenReaderWhatTheirTranscriptsSay) {
+    Transcripts starts;
+    expect_replayed_golden("said.golden", "== ", [&](const std::string& s) { return play_both(s, starts).said; });
 }

@@ -210,13 +210,25 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
     EXPECT_EQ(codes, "0 0 255 107 0 ");
 }
 
+// A screen reader says a text equal to the one before it only once, so a repeated text goes out
+// with words added, and the next repetition as it is; a cell off the board is refused.
+TEST_F(ScreenFacility, WhatAScreenReaderIsToldIsNewEachTime) {
+    for (const char* text : {"Geen rij.", "Geen rij.", "Geen rij.", "", "Welke rij?", "Geen rij."}) announce(text);
+    EXPECT_EQ(headless_said(),
+              std::vector<std::string>({"Geen rij.", "Geen rij. (nog eens)", "Geen rij.", "Welke rij?", "Geen rij."}));
+    name_cell(7, 6, "top right");
+    for (auto [column, height] : {std::pair{0, 1}, {8, 1}, {1, 0}, {1, 7}}) name_cell(column, height, "off");
+    EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(headless_cell_name(7, 6), "top right");
+}
+
 // The browser's keydowns (keyCode, character, modifiers) as the codes the other platforms queue.
 TEST(ScreenHelpers, BrowserKeysQueueTheDesktopsCodes) {
     constexpr int32_t X = 255; // the low byte of an extended code
     // clang-format off
     const struct { int32_t key_number, character, modifiers, code; } keys[] = {
         {74, 'j', 0, 'j'}, {74, 'J', 1, 'J'}, {32, ' ', 0, ' '}, {27, 0, 0, 27}, {13, 0, 0, 13}, {8, 0, 0, 8},
-        {9, 0, 0, 9}, {69, 0xE9, 16 | 6, 130}, {69, 0x20AC, 16 | 6, -1},              // AltGr types, in code page 437
+        {9, 0, 0, -1}, {69, 0xE9, 16 | 6, 130}, {69, 0x20AC, 16 | 6, -1},              // AltGr types, in code page 437
         {74, 'j', 4, -1}, {65, 'a', 2, -1}, {65, 'a', 8, -1}, {16, 0, 1, -1}, {18, 0, 4, -1}, {225, 0, 16, -1},
         {116, 0, 0, -1}, {121, 0, 0, -1}, {122, 0, 0, -1}, {123, 0, 0, -1},           // F5, F10, F11, F12
         {112, 0, 0, 59 << 8 | X}, {120, 0, 0, 67 << 8 | X}, {124, 0, 0, 100 << 8 | X}, {40, 0, 0, 80 << 8 | X},

@@ -1,6 +1,8 @@
 // page.js -- the page around the game: it starts the module, gives it the canvas, the keys, the
 // pointer and the sound, lays the canvas out on any screen, offers a new game after the end and
-// keeps the page's files for offline play. The module reaches this through `Module.page`
+// keeps the page's files for offline play. For screen readers it keeps what the game tells them:
+// a log of the game's words, the board as a grid of named cells and a button for each choice of
+// the game's current wait. The module reaches this through `Module.page`
 // (platform/web/*.cpp); the game's own code knows nothing of it.
 //
 // The game runs only while no event handler does (the page has one thread): it yields at every
@@ -13,6 +15,8 @@
   const TONE_LEVEL = 0.3; // the desktop's peak, well below clipping
   const TONE_EDGE = 0.004; // seconds of the fade-in and fade-out, as on the desktop
   const WHEEL_NOTCH = 100; // pixels of a wheel event that count as one step
+  const SAID_KEPT = 20; // the log keeps this many of the latest texts, to read back
+  const COLUMNS = 7, HEIGHTS = 6;
 
   const version = document.documentElement.dataset.version;
   const stage = document.getElementById("stage");
@@ -23,6 +27,9 @@
   const endBox = document.getElementById("ended");
   const endText = document.getElementById("ended-text");
   const again = document.getElementById("again");
+  const board = document.getElementById("board");
+  const choices = document.getElementById("choices");
+  const said = document.getElementById("said");
 
   let game = null; // the running module, null before it runs and after the end
   let compiled = null; // the compiled module, a promise; a new game reuses it
@@ -71,10 +78,44 @@
       toneEnd = start + seconds;
     },
 
+    // A text for the screen reader: a new line of the log, which screen readers say as it comes.
+    say(text) {
+      const line = document.createElement("p");
+      line.textContent = text;
+      said.appendChild(line);
+      while (said.childElementCount > SAID_KEPT) said.firstElementChild.remove();
+    },
+
+    // The name of the board's cell in column 1..7 at height 1..6.
+    nameCell(column, height, name) {
+      if (cells[column] && cells[column][height]) cells[column][height].textContent = name;
+    },
+
+    // The index-th choice of the wait being offered; offered(count) then shows the first count.
+    offer(index, name, touchKey) {
+      const button = choiceButton(index);
+      button.textContent = name;
+      button.dataset.touchKey = touchKey ? "yes" : "";
+    },
+
+    // Shows the buttons of the count choices just offered and hides the others; with 0 the game
+    // is busy (a disc, a tone): the buttons stay, so the focus does, but do nothing.
+    offered(count) {
+      buttons.forEach((button, index) => {
+        if (count === 0) return button.setAttribute("aria-disabled", "true");
+        button.removeAttribute("aria-disabled");
+        if (index >= count && document.activeElement === button) canvas.focus({ preventScroll: true });
+        button.hidden = index >= count;
+      });
+      if (count > 0) sizeChoices();
+    },
+
     // The game ended: its last frame stays, dimmed, and the page offers a new game.
     ended(code) {
       game = null;
       page.wakeGame = null;
+      for (const button of buttons) button.hidden = true;
+      for (const key of [styleKey, stopKey]) key.setAttribute("aria-disabled", "true"); // they do nothing now
       endText.textContent = code === 0 ? "Het spel is afgelopen." : "Het spel is gestopt door een fout (" + code + ").";
       document.body.classList.add("ended");
       endBox.hidden = false;
@@ -82,6 +123,67 @@
       again.focus();
     },
   };
+
+  // --- For screen readers: the board as a grid of named cells, top row first as it is seen; the
+  // arrow keys move among the cells while the board has the focus ---
+  const cells = []; // cells[column][height]
+  let reviewed = null; // the cell that takes the focus in the board
+  for (let height = HEIGHTS; height >= 1; height--) {
+    const row = board.appendChild(document.createElement("div"));
+    row.setAttribute("role", "row");
+    for (let column = 1; column <= COLUMNS; column++) {
+      const cell = row.appendChild(document.createElement("div"));
+      cell.setAttribute("role", "gridcell");
+      cell.tabIndex = -1;
+      cell.dataset.column = column;
+      cell.dataset.height = height;
+      (cells[column] = cells[column] || [])[height] = cell;
+    }
+  }
+  function review(cell) {
+    if (reviewed) reviewed.tabIndex = -1;
+    reviewed = cell;
+    cell.tabIndex = 0;
+  }
+  review(cells[1][1]);
+  board.addEventListener("keydown", (event) => {
+    const step = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, 1], ArrowDown: [0, -1] }[event.key];
+    if (!step || event.altKey || event.ctrlKey || event.metaKey) return;
+    event.preventDefault();
+    event.stopPropagation(); // the board's, not the game's
+    const column = Math.min(COLUMNS, Math.max(1, +reviewed.dataset.column + step[0]));
+    const height = Math.min(HEIGHTS, Math.max(1, +reviewed.dataset.height + step[1]));
+    review(cells[column][height]);
+    reviewed.focus();
+  });
+
+  // The choices' buttons, kept from one wait to the next so that the focus stays on them. A choice
+  // whose place on the frame is too small for a finger is a touch key too, on a touch screen.
+  const buttons = [];
+  function choiceButton(index) {
+    if (buttons[index]) return buttons[index];
+    const button = choices.appendChild(document.createElement("button"));
+    button.type = "button";
+    button.className = "unseen";
+    button.hidden = true;
+    button.addEventListener("click", () => {
+      if (button.getAttribute("aria-disabled") !== "true" && game && game._web_choose && game._web_choose(index)) wake();
+    });
+    return (buttons[index] = button);
+  }
+
+  // Makes the shown choices that are touch keys large on a touch screen, the rest unseen; lays the
+  // page out again when that changed.
+  function sizeChoices() {
+    let changed = false;
+    for (const button of buttons) {
+      const large = !button.hidden && touchKeysShown() && button.dataset.touchKey === "yes";
+      changed = changed || button.classList.contains("touch-key") !== large;
+      button.classList.toggle("touch-key", large);
+      button.classList.toggle("unseen", !large);
+    }
+    if (changed) layOut();
+  }
 
   // Resumes the game if it waits for input.
   function wake() {
@@ -140,6 +242,8 @@
   // --- Keys: the game's keys are the game's alone; the browser keeps its own shortcuts ---
   addEventListener("keydown", (event) => {
     if (!game || !game._web_key || event.isComposing) return;
+    // Enter and Space on a button of the page do what the button says.
+    if ((event.key === "Enter" || event.key === " ") && event.target.closest && event.target.closest("button")) return;
     if (event.key === "Dead" || event.key === "Process" || event.key === "Unidentified") return;
     const characters = Array.from(event.key);
     const character = characters.length === 1 ? event.key.codePointAt(0) : 0;
@@ -218,7 +322,12 @@
   // well, else as large as fits with each frame pixel the nearest device pixels ---
   function showTouchKeys() {
     styleKey.hidden = stopKey.hidden = false;
+    sizeChoices();
     layOut();
+  }
+
+  function touchKeysShown() {
+    return !styleKey.hidden;
   }
 
   function layOut() {
@@ -231,14 +340,16 @@
     let width = stage.clientWidth - left - inset("Right"), height = stage.clientHeight - top - inset("Bottom");
     const ratio = window.devicePixelRatio || 1;
 
-    // Touch keys beside the frame where there is room (a phone on its side), else under it.
-    const keys = !styleKey.hidden;
+    // Touch keys beside the frame where there is room (a phone on its side), else under it, with
+    // room kept for the start question's answers above them, so the frame stays put as they come.
+    const keys = touchKeysShown();
     const keyWidth = styleKey.offsetWidth || 112, keyHeight = styleKey.offsetHeight || 64, gap = 12;
+    const rows = 2 * keyHeight + 3 * gap; // answers and keys under the frame
     let beside = false;
     if (keys) {
       const fitted = Math.min(width / FRAME_WIDTH, height / FRAME_HEIGHT);
       beside = (width - FRAME_WIDTH * fitted) / 2 >= keyWidth + 2 * gap;
-      if (!beside && height - FRAME_HEIGHT * fitted < keyHeight + 2 * gap) height -= keyHeight + 2 * gap;
+      if (!beside && height - FRAME_HEIGHT * fitted < rows) height -= rows;
     }
 
     const deviceWidth = Math.floor(width * ratio), deviceHeight = Math.floor(height * ratio);
@@ -255,16 +366,23 @@
     canvas.style.left = frameBox.left + "px";
     canvas.style.top = frameBox.top + "px";
     if (keys) {
+      // The first answer on the left, over the style key; the second on the right, over Stop.
+      const answers = buttons.filter((button) => !button.hidden && button.classList.contains("touch-key"));
+      let columns, answersTop, keysTop;
       if (beside) {
-        const middle = frameBox.top + frameBox.height / 2 - keyHeight / 2;
-        place(styleKey, frameBox.left / 2 - keyWidth / 2 + left / 2, middle);
-        const right = frameBox.left + frameBox.width;
-        place(stopKey, right + (left + width - right) / 2 - keyWidth / 2, middle);
+        const right = frameBox.left + frameBox.width, middle = frameBox.top + frameBox.height / 2;
+        columns = [frameBox.left / 2 - keyWidth / 2 + left / 2, right + (left + width - right) / 2 - keyWidth / 2];
+        answersTop = middle - gap / 2 - keyHeight;
+        keysTop = middle + gap / 2;
       } else {
-        const below = frameBox.top + frameBox.height + gap;
-        place(styleKey, frameBox.left + frameBox.width / 2 - keyWidth - gap, below);
-        place(stopKey, frameBox.left + frameBox.width / 2 + gap, below);
+        const centre = frameBox.left + frameBox.width / 2;
+        columns = [centre - keyWidth - gap, centre + gap];
+        answersTop = frameBox.top + frameBox.height + gap;
+        keysTop = answersTop + keyHeight + gap;
       }
+      answers.forEach((button, index) => place(button, columns[index % 2], answersTop));
+      place(styleKey, columns[0], keysTop);
+      place(stopKey, columns[1], keysTop);
     }
     if (!endBox.hidden) {
       endBox.style.width = frameBox.width + "px";
@@ -315,6 +433,8 @@
   function start() {
     document.body.classList.remove("ended");
     endBox.hidden = true;
+    for (const key of [styleKey, stopKey]) key.removeAttribute("aria-disabled");
+    canvas.focus({ preventScroll: true }); // the game's area: screen readers pass it the game's keys
     compiled = compiled || compile();
     const module = {
       page,
@@ -330,10 +450,7 @@
     game = module; // its procedures appear on it as the module starts
     Viertal(module).then(() => sendFocus(), failed);
   }
-  again.addEventListener("click", () => {
-    start();
-    canvas.focus({ preventScroll: true });
-  });
+  again.addEventListener("click", start);
 
   if (navigator.maxTouchPoints > 0 || matchMedia("(any-pointer: coarse)").matches) showTouchKeys();
   layOut();
