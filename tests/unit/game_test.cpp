@@ -68,13 +68,14 @@ std::string named_discs() {
 }
 
 // What a screen reader was told since the last step: the texts in quotes, the choices offered now,
-// the cells named anew (against `names`, which it brings up to date).
+// the cells named anew (against `names`, which it brings up to date); choices and names each
+// separated by "; ".
 std::string told(std::string (&names)[8][7]) {
     std::string text;
     for (const std::string& said : headless_said()) text += " \"" + said + "\"";
     headless_clear_said();
     text += " |";
-    for (const Choice& choice : headless_choices()) text += (text.back() == '|' ? " " : ", ") + choice.name;
+    for (const Choice& choice : headless_choices()) text += (text.back() == '|' ? " " : "; ") + choice.name;
     text += " |";
     for (int32_t height = 6; height >= 1; --height)
         for (int32_t column = 1; column <= 7; ++column) {

@@ -3,8 +3,10 @@ served from 127.0.0.1 by a server the test starts and stops, which is also the b
 (loopback included), so a request for anything but the site is seen and refused; and Debian's
 headless Chromium with a private profile, through WebDriver and the DevTools protocol. The canvas
 is read back and hashed as the real-window driver hashes its screenshots; a script put into the
-page before its own counts timers and records what Web Audio is asked to play and what sounds.
-Needs Debian's chromium, chromium-driver and python3-selenium (scripts/install-deps).
+page before its own counts timers, records what Web Audio is asked to play and what sounds, and
+every text the page hands screen readers. What screen readers get is read from Chromium's
+accessibility tree, and axe-core (npm, tests/window/package.json) checks the page.
+Needs Debian's chromium, chromium-driver and python3-selenium, and npm's axe-core (scripts/install-deps).
 """
 import base64
 import contextlib
@@ -19,6 +21,7 @@ import urllib.parse
 from driver import H, TIMEOUT, W, Skip, check, frame_hash  # noqa: F401 (shared with the tests)
 
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
+AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "node_modules", "axe-core", "axe.min.js")
 # What Chromium connects to for itself whatever the page, in spite of the switches below: its
 # update service, its sign-in and its default search engine (a warm-up connection).
 BROWSER_OWN = {"update.googleapis.com:443", "accounts.google.com:443", "start.duckduckgo.com:443"}
@@ -31,8 +34,19 @@ SWITCHES = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-quic"
 
 # Counts the timers and animation frames asked for and those that fired; records each oscillator started (pitch,
 # start, stop on the context's clock), each loudness curve (its first, third, highest and last
-# values) and, block by block, the pitch of what reaches the speakers loudly.
+# values) and, block by block, the pitch of what reaches the speakers loudly; and each text added
+# to the page's live region, with the politeness the page gave that region.
 RECORDER = r"""(() => {
+  const said = window.__said = [];
+  document.addEventListener("DOMContentLoaded", () => {
+    const region = document.querySelector("[aria-live], [role=log], [role=status], [role=alert]");
+    if (!region) return;
+    const live = region.getAttribute("aria-live") ||
+      { log: "polite", status: "polite", alert: "assertive" }[region.getAttribute("role")];
+    new MutationObserver((changes) => {
+      for (const change of changes) for (const node of change.addedNodes) said.push([node.textContent, live]);
+    }).observe(region, { childList: true, subtree: true });
+  });
   const wakeups = window.__wakeups = { timers: 0, frames: 0, fired: 0 };
   for (const [name, count] of [["setTimeout", "timers"], ["setInterval", "timers"], ["requestAnimationFrame", "frames"]]) {
     const original = window[name];
@@ -257,6 +271,46 @@ class Browser:
         self.cdp("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
         settled()
         self.cdp("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def said(self):
+        """Every text added to the page's live region so far: [[text, politeness]]."""
+        return self.js("return window.__said")
+
+    def ax(self):
+        """The page's accessibility tree as Chromium hands it to screen readers, in reading order:
+        [{'role', 'name', 'node' (the DOM node's backend id), and its properties: 'live',
+        'disabled', 'focused', ...}] of the nodes it does not ignore."""
+        nodes = {node["nodeId"]: node for node in self.cdp("Accessibility.getFullAXTree")["nodes"]}
+        order, stack = [], [next(node for node in nodes.values() if not node.get("parentId"))]
+        while stack:
+            node = stack.pop()
+            if not node.get("ignored"):
+                entry = {p["name"]: p["value"].get("value") for p in node.get("properties", [])}
+                entry.update(role=node.get("role", {}).get("value"), name=node.get("name", {}).get("value", ""),
+                             node=node.get("backendDOMNodeId"))
+                order.append(entry)
+            stack.extend(nodes[child] for child in reversed(node.get("childIds", [])) if child in nodes)
+        return order
+
+    def press(self, role, name, key):
+        """Focuses the node of that role and name in the accessibility tree, as a screen reader's
+        user moves to it, and presses the key there (Keys.ENTER, " ")."""
+        from selenium.webdriver.common.action_chains import ActionChains
+
+        found = [node for node in self.ax() if node["role"] == role and node["name"] == name]
+        check(len(found) == 1, "%d nodes %s %r in the accessibility tree" % (len(found), role, name))
+        self.cdp("DOM.focus", backendNodeId=found[0]["node"])
+        ActionChains(self.driver).send_keys(key).perform()
+
+    def axe(self, what):
+        """Runs axe-core's checks on the page as it stands; fails on any violation, whatever its impact."""
+        if not self.js("return !!window.axe"):
+            check(os.path.isfile(AXE), "%s is missing (run scripts/install-deps)" % AXE)
+            self.js(open(AXE).read())
+        found = self.driver.execute_async_script(
+            "axe.run(document, { resultTypes: ['violations'] }).then((r) => arguments[0](r.violations.map((v) =>"
+            " [v.id, v.impact, v.nodes.map((n) => n.target.join(' ')).slice(0, 3)])))")
+        check(not found, "%s: axe-core finds %r" % (what, found))
 
     def audio(self):
         """What the recorder saw: {'tones': [{frequency, start, stop}], 'edges': [[first, third, most,

@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """browser_test.py -- the browser version in Debian's headless Chromium, through browser.py: the
-headless transcript's game by keys, held clicks and taps, frame by frame and tone by tone; the
-end and a new game; sound only after a gesture; the layout; offline play and a new build for a
-returning visitor. Never a request beyond the site, never an error on the console.
+headless transcripts' games by keys, by the controls a screen reader reaches, by held clicks and
+taps, frame by frame, tone by tone and, through the accessibility tree, word by word with the
+board's cells named as the headless game names them; the focus; the end and a new game; sound
+only after a gesture; the layout; axe-core's checks; offline play and a new build for a returning
+visitor. Never a request beyond the site, never an error on the console.
 
     browser_test.py CASE SITE_FOLDER GOLDEN_DIR [WEB_BUILD_DIR SOURCE_DIR]
 """
 import os
 import shutil
 import subprocess
+import re
 import sys
 import tempfile
 import time
@@ -19,19 +22,65 @@ from browser import poll, session  # noqa: E402
 import driver  # noqa: E402
 from driver import check, main  # noqa: E402
 
-# The headless game every case replays: the picture, Space, "ja" clicked, a refused key, then
-# keys and clicks in turn to the player's win, Enter for the next game, Escape.
+# The headless games the cases replay. By keys: the picture, Space, "ja", a refused key, the
+# player's win, Enter for the next game, Escape. By the controls alone: the same win, a new game,
+# the computer's win, a new game (the computer's opening is random, so "nee" is pressed last, and
+# its words checked alone). By keys and held clicks (or taps) in turn.
+KEYS_GAME = "pic <32> j 9 2 2 4 3 5 <13> <27>"
+CONTROLS_GAME = "pic #ja #2 #2 #4 #3 #5 #nieuw #ja #2 #3 #7 #7 #nieuw"
 SCENARIO = "pic <32> @246,37 9 2 @190,300 4 @250,300 5 <13> <27>"
 ENDED = "!document.getElementById('ended').hidden"
+TOUCH_KEYS = ("Andere taktiek", "Stoppen", "Nog een keer spelen")  # the page's own buttons
+ACTIVE = "document.activeElement.getAttribute('role') || document.activeElement.tagName"
 # Screens (CSS pixels, device pixels a CSS pixel) and the frame on them in device pixels: a whole
 # multiple where it fills the screen well, else as large as fits.
 SCREENS = [((1366, 768, 1.25), (1280, 960)), ((1920, 1080, 1.5), (1920, 1440)), ((700, 500, 1), (640, 480)),
            ((390, 844, 3), (1170, 878))]
 
 
-def transcript(golden):
+def transcript(golden, scenario=SCENARIO):
     """The scenario's steps, the start first."""
-    return driver.transcript(golden, SCENARIO)
+    return driver.transcript(golden, scenario)
+
+
+def told(golden, scenario):
+    """What the headless game told a screen reader at each step of the scenario (golden/said.golden),
+    the start first: [(step, [texts], [choices offered], [the 42 cells' names, top row first],
+    frame hash)]."""
+    steps, names = [], {}
+    for line in driver.scenario_lines(golden, "said.golden", scenario):
+        step, texts, offered, named, frame = [field.strip() for field in line.split("|")]
+        for name in filter(None, named.split("; ")):
+            names[name.split(":")[0]] = name  # "rij 3, hoogte 1"
+        cells = [names["rij %d, hoogte %d" % (c, h)] for h in range(6, 0, -1) for c in range(1, 8)]
+        steps.append((step, re.findall(r'"([^"]*)"', texts), list(filter(None, offered.split("; "))), cells, frame))
+    return steps
+
+
+def check_told(browser, what, texts, offered, names, since):
+    """The page handed the screen reader exactly these texts since the since-th, each in a polite
+    live region, offers these choices as buttons it can press, and names the board's 42 cells so,
+    in a grid of 6 rows of 7."""
+    said = poll(what + ": %d texts said" % len(texts), lambda: browser.said()[since[0]:]
+                if len(browser.said()) - since[0] >= len(texts) else None, seen=browser.said) if texts else []
+    check(said == [[text, "polite"] for text in texts] and len(browser.said()) == since[0] + len(texts),
+          "%s: said %r, not %r" % (what, said, texts))
+    since[0] += len(texts)
+    seen = []
+
+    def offered_and_named():  # once the game waits again its choices are offered
+        tree = browser.ax()
+        log = [node.get("live") for node in tree if node["role"] == "log"]
+        buttons = [node["name"] for node in tree if node["role"] == "button" and not node.get("disabled")
+                   and node["name"] not in TOUCH_KEYS]
+        rows = [node for node in tree if node["role"] in ("grid", "row", "gridcell")]
+        shape = "".join({"grid": "G", "row": "/", "gridcell": "."}[node["role"]] for node in rows)
+        cells = [node["name"] for node in rows if node["role"] == "gridcell"]
+        seen[:] = [log, buttons, shape, [(c, n) for c, n in zip(cells, names) if c != n]]
+        return log == ["polite"] and buttons == offered and shape == "G" + "/......." * 6 and cells == names
+
+    poll("%s: the choices %r offered, the board named" % (what, offered), offered_and_named,
+         seen=lambda: "live regions %r, buttons %r, board %r, cells named otherwise %r" % tuple(seen))
 
 
 def check_tones(browser, what, tones, since):
@@ -79,15 +128,22 @@ def check_layout(browser):
 
 
 def browser_game(folder, golden, *_):
-    """The whole game by keys and held clicks; no timer or animation frame while the game waits
-    and no sound before a key; the game's keys kept from the browser, its shortcuts not; Escape
-    dims the frame and the offer starts a new game; the layout on four screens."""
+    """The whole game by keys, as the headless game plays it, frame, tone and word; no timer or
+    animation frame while the game waits and no sound before a key; the game's area has the focus,
+    Tab moves it to the board and on, the arrows move among the board's cells; the game's keys kept
+    from the browser, its shortcuts not; Escape dims the frame and the offer starts a new game; the
+    layout on four screens; axe-core finds nothing at the start, at a turn, at the result, at the end."""
     from selenium.webdriver.common.keys import Keys
 
     with session(folder) as (site, browser):
-        steps = transcript(golden)
+        steps, words = transcript(golden, KEYS_GAME), told(golden, KEYS_GAME)
         browser.open()
         browser.wait_frame("the start screen", steps[0][1])
+        said = [0]
+        check_told(browser, "the start", *words[0][1:4], said)
+        check(browser.js("return " + ACTIVE) == "application", "at the start the focus is on %s"
+              % browser.js("return " + ACTIVE))
+        browser.axe("the page opened")
         wakeups = browser.js("return JSON.stringify(__wakeups)")
         time.sleep(1.0)
         check(browser.js("return JSON.stringify(__wakeups)") == wakeups, "the waiting game asked for timers or "
@@ -95,22 +151,25 @@ def browser_game(folder, golden, *_):
         check(browser.audio()["contexts"] == 0, "sound was started before a key or a tap")
         browser.js("window.__kept = []; addEventListener('keydown', e => __kept.push(e.defaultPrevented));")
         since = [0, 0]
-        for step, frame, tones in steps[1:]:
-            if step.startswith("@"):
-                browser.held_click(*map(int, step[1:].split(",")), lambda: browser.wait_frame("held " + step, frame))
-            else:
-                browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
-                browser.wait_frame("after " + step, frame, timeout=20)
+        for (step, frame, tones), (_, texts, offered, names, _) in zip(steps[1:], words[1:]):
+            browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
+            browser.wait_frame("after " + step, frame, timeout=20)
             check_tones(browser, "after " + step, tones, since)
+            check_told(browser, "after " + step, texts, offered, names, said)
+            if step in ("j", "5"):
+                browser.axe("the player's turn" if step == "j" else "a result")
         check(browser.audio()["contexts"] == 1, "%d sound contexts made" % browser.audio()["contexts"])
         browser.keys(Keys.ESCAPE)
         browser.wait("the offer of a new game", ENDED)
         check(browser.js("return getComputedStyle(document.getElementById('frame')).filter").startswith("brightness"),
               "the last frame is not dimmed")
         check(browser.js("return __kept").count(False) == 0, "a key of the game reached the browser")
+        check(browser.js("return document.activeElement.id") == "again", "the offer does not have the focus")
+        browser.axe("the ended offer")
 
         browser.keys(Keys.ENTER)  # the offer has the focus
         browser.wait_frame("a new game", steps[0][1])
+        check_focus(browser, words)
         browser.js("__kept.length = 0")
         browser.keys(Keys.F12)
         browser.keys("a", hold=Keys.CONTROL)
@@ -122,27 +181,116 @@ def browser_game(folder, golden, *_):
         check_clean(browser, site)
 
 
+def check_focus(browser, words):
+    """From the game's area Tab goes to the board, and from there to the choices, taking no key to
+    the game; the arrows move among the board's cells, the game's keys still reach the game."""
+    from selenium.webdriver.common.keys import Keys
+
+    def focused():
+        return browser.js("const e = document.activeElement; return [e.getAttribute('role') || e.tagName,"
+                          " e.textContent]")
+
+    frame, tones = browser.read_canvas(())[0], len(browser.audio()["tones"])
+    check(focused()[0] == "application", "a new game's focus is on %r" % focused())
+    browser.keys(Keys.TAB)
+    check(focused() == ["gridcell", "rij 1, hoogte 1: leeg"], "Tab went to %r, not the board" % focused())
+    moves = [(Keys.ARROW_UP, "rij 1, hoogte 2: leeg"), (Keys.ARROW_RIGHT, "rij 2, hoogte 2: leeg"),
+             (Keys.ARROW_DOWN, "rij 2, hoogte 1: leeg"), (Keys.ARROW_DOWN, "rij 2, hoogte 1: leeg"),
+             (Keys.ARROW_LEFT, "rij 1, hoogte 1: leeg"), (Keys.ARROW_LEFT, "rij 1, hoogte 1: leeg")]
+    for key, cell in moves:
+        browser.keys(key)
+        check(focused() == ["gridcell", cell], "an arrow in the board went to %r, not %r" % (focused(), cell))
+    browser.keys(Keys.TAB)
+    check(focused() == ["BUTTON", "ja"], "Tab from the board went to %r" % focused())
+    browser.keys(Keys.TAB, hold=Keys.SHIFT)
+    browser.keys(Keys.TAB, hold=Keys.SHIFT)
+    check(focused()[0] == "application", "Shift+Tab twice went to %r" % focused())
+    check(browser.read_canvas(())[0] == frame and len(browser.audio()["tones"]) == tones,
+          "Tab or an arrow in the board reached the game")
+    browser.keys(Keys.TAB)
+    browser.keys("j")  # from the board: the game's key
+    browser.wait_frame("j typed in the board", next(frame for step, *_, frame in words if step == "j"))
+    browser.keys(Keys.TAB, hold=Keys.SHIFT)
+
+
+def browser_controls(folder, golden, *_):
+    """Two games by the controls alone, each found in the accessibility tree and pressed with Enter
+    or Space as a screen reader's user does, to the headless frames and words; a held click on
+    "ja" afterwards plays as the control does."""
+    from selenium.webdriver.common.keys import Keys
+
+    with session(folder) as (site, browser):
+        words = told(golden, CONTROLS_GAME)
+        browser.open()
+        browser.wait_frame("the start screen", words[0][4])
+        said = [0]
+        check_told(browser, "the start", *words[0][1:4], said)
+        for number, (step, texts, offered, names, frame) in enumerate(words[1:]):
+            pressed = next(name for name in words[number][2] if name == step[1:] or name.startswith("Rij " + step[1:])
+                           or (step == "#nieuw" and name == "Nieuw spel"))
+            browser.press("button", pressed, Keys.ENTER if number % 2 else " ")
+            browser.wait_frame("after " + step, frame, timeout=20)
+            check_told(browser, "after " + step, texts, offered, names, said)
+        browser.press("button", "nee", Keys.ENTER)
+        poll("after nee, the computer's opening", lambda: re.fullmatch(
+            r"De computer begint\. Jij speelt met geel\.\|Mijn zet ([2-5]), rood op hoogte 1\.\|Welke rij\?",
+            "|".join(text for text, _ in browser.said()[said[0]:])), seen=browser.said)
+        browser.keys(Keys.ESCAPE)
+        browser.wait("the end", ENDED)
+        browser.keys(Keys.ENTER)
+        browser.held_click(246, 37, lambda: browser.wait_frame("a held click on ja", words[1][4]))
+        check_clean(browser, site)
+
+
+def touch_answers(browser):
+    """The start question's answers standing as touch keys: [[text, left, top, width, height]]."""
+    return browser.js("return [...document.querySelectorAll('#choices button.touch-key:not([hidden])')].map((b) =>"
+                      " { const r = b.getBoundingClientRect(); return [b.textContent, r.left, r.top, r.width, r.height]; })")
+
+
 def browser_phone(folder, golden, *_):
-    """A phone on its side: the frame its height, the touch keys beside it; taps play as clicks,
-    one press each; the keys give the style tones and the end."""
+    """A phone on its side: the frame its height, the touch keys beside it and the start question's
+    answers large over them; taps play as clicks, one press each; the keys give the style tones and
+    the end, after which they show that they do nothing. Held upright: the answers large under the
+    frame. axe-core finds nothing in either."""
     with session(folder, phone=True) as (site, browser):
         steps = {step: (frame, tones) for step, frame, tones in transcript(golden)}
         browser.open()
         browser.wait_frame("the start screen", steps["start"][0])
-        frame, keys = browser.box(), [browser.box("style-key"), browser.box("stop-key")]
+        frame, keys, answers = browser.box(), [browser.box("style-key"), browser.box("stop-key")], touch_answers(browser)
         check([round(v, 2) for v in frame] == [162, 0, 520, 390] and keys[0][0] + keys[0][2] <= 162 and
               keys[1][0] >= 682, "the frame at %r, the touch keys at %r" % (frame, keys))
+        check([a[0] for a in answers] == ["ja", "nee"] and answers[0][1] + answers[0][3] <= 162 and
+              answers[1][1] >= 682 and all(a[3] >= 64 and a[4] >= 44 and a[2] + a[4] <= k[1]
+                                           for a, k in zip(answers, keys)),
+              "the answers at %r, over the touch keys at %r" % (answers, keys))
+        browser.axe("a phone on its side")
         browser.js("window.__presses = 0;"
                    "document.getElementById('frame').addEventListener('mousedown', () => __presses++);")
         centre = lambda box: (box[0] + box[2] / 2, box[1] + box[3] / 2)  # noqa: E731
         browser.tap(*centre(keys[0]))
         browser.wait_frame("the style key", steps["<32>"][0])
         check_tones(browser, "the style key", steps["<32>"][1], [0, 0])
-        for step, x, y in (("@246,37", 246, 37), ("2", 190, 300)):  # "ja", then above column 2
-            browser.tap(*browser.point(x, y), lambda: browser.wait_frame("a tap for " + step, steps[step][0]))
+        browser.tap(*centre(answers[0][1:]))  # a button acts once the finger is lifted
+        browser.wait_frame("a tap on the answer ja", steps["@246,37"][0])
+        check(touch_answers(browser) == [], "the answers stay after the question: %r" % touch_answers(browser))
+        browser.tap(*browser.point(190, 300), lambda: browser.wait_frame("a tap above column 2", steps["2"][0]))
         check(browser.js("return __presses") == 0, "a tap reached the page as a mouse press too")
         browser.tap(*centre(keys[1]))
         browser.wait("the end", ENDED)
+        check(browser.js("return [...document.querySelectorAll('.touch-key')].filter((b) => !b.hidden)"
+                         ".map((b) => b.getAttribute('aria-disabled') + ' ' + getComputedStyle(b).opacity)")
+              == ["true 0.4"] * 2, "after the end the touch keys do not show that they do nothing")
+
+        browser.cdp("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=3, mobile=True,
+                    screenOrientation={"type": "portraitPrimary", "angle": 0})
+        browser.open()
+        browser.wait_frame("upright, the start screen", steps["start"][0])
+        frame, answers = browser.box(), touch_answers(browser)
+        check([a[0] for a in answers] == ["ja", "nee"] and all(
+            a[2] >= frame[1] + frame[3] and a[1] >= 0 and a[1] + a[3] <= 390 and a[3] >= 64 and a[4] >= 44
+            for a in answers), "upright, the frame at %r, the answers at %r" % (frame, answers))
+        browser.axe("a phone held upright")
         check_clean(browser, site)
 
 

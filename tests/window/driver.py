@@ -42,15 +42,28 @@ def frame_hash(rgb):
     return "%016x" % h
 
 
-def transcript(golden, scenario):
-    """A scenario of the headless games' transcript (golden/games.golden), up to the end of the
-    program: [(step, frame hash after it, [(Hz, ms) of its tones])]."""
-    lines = open(os.path.join(golden, "games.golden")).read().splitlines()
+def scenario_lines(golden, name, scenario):
+    """The lines of a scenario of a headless transcript (golden/NAME), the start first and up to
+    the end of the program. A start the transcript leaves out, as equal to the scenario's before,
+    is that one's."""
+    lines = open(os.path.join(golden, name)).read().splitlines()
+    at = lines.index("== " + scenario) + 1
     steps = []
-    for line in lines[lines.index("== " + scenario) + 1:]:
-        fields = [field.strip() for field in line.split("|")]
-        if line.startswith("==") or fields[1].startswith("ended"):
+    for line in lines[at:]:
+        if line.startswith("==") or line.split("|")[1].strip().startswith("ended"):
             break
+        steps.append(line)
+    if not steps or not steps[0].startswith("start |"):
+        steps.insert(0, next(line for line in reversed(lines[:at]) if line.startswith("start |")))
+    return steps
+
+
+def transcript(golden, scenario):
+    """A scenario of the headless games' transcript (golden/games.golden), the start first:
+    [(step, frame hash after it, [(Hz, ms) of its tones])]."""
+    steps = []
+    for line in scenario_lines(golden, "games.golden", scenario):
+        fields = [field.strip() for field in line.split("|")]
         steps.append((fields[0], fields[-1], [tuple(map(int, tone.split("/"))) for tone in fields[4].split()]))
     return steps
 

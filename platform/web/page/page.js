@@ -167,7 +167,7 @@
     button.className = "unseen";
     button.hidden = true;
     button.addEventListener("click", () => {
-      if (button.getAttribute("aria-disabled") !== "true" && game && game._web_choose && game._web_choose(index)) wake();
+      if (game && game._web_choose && game._web_choose(index)) wake(); // while busy, made once offered again
     });
     return (buttons[index] = button);
   }

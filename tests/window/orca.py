@@ -1,0 +1,307 @@
+#!/usr/bin/python3
+"""orca.py -- the page under a real screen reader: a private Xvfb with openbox, a session bus of
+its own with AT-SPI switched on, speech-dispatcher whose only voice writes each utterance as a
+line of text, Orca with preferences of its own, and Chromium (not headless) on the page. The test
+reads what Orca said and presses keys through the X server, where Orca sees them. Everything lives
+in a scratch folder that goes at the end, with every process started.
+
+    with orca_session(url, scratch) as s:
+        s.key("Tab")
+        index, text = s.wait_for(r"^Nieuw spel")
+
+Or by hand, to hear a page as text: orca.py URL (Ctrl+C ends it).
+Needs Debian's orca, speech-dispatcher, at-spi2-core, dbus, xvfb, openbox, xdotool and chromium.
+"""
+import contextlib
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from driver import TIMEOUT, Skip, check  # noqa: E402
+
+CHROMIUM = "/usr/bin/chromium"
+TOOLS = ("Xvfb", "openbox", "dbus-daemon", "gdbus", "speech-dispatcher", "orca", "xdotool", "xprop", CHROMIUM)
+GREETING = "Screen reader on."  # Orca's first words once it listens to AT-SPI
+SWITCHES = ["--force-renderer-accessibility", "--disable-features=Translate", "--no-sandbox", "--no-first-run",
+            "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
+            "--disable-sync", "--disable-gpu", "--disable-quic", "--disable-default-apps", "--disable-extensions",
+            "--password-store=basic", "--disable-breakpad", "--window-position=0,0", "--window-size=1200,900"]
+
+# speech-dispatcher's one voice: sd_generic runs GenericExecuteSynth for each piece of text, which
+# appends "seconds language text" to the log, newlines turned to spaces. sd_generic would cut the
+# text at every "." followed by a space and run the command per piece; a divider that never occurs
+# (\x01) and a large chunk keep one utterance one line. Its audio output must open even though
+# nothing is played: ALSA's "null" device, so nothing can reach a real one.
+SPEECHD_CONF = """LogLevel 3
+LogDir "{logs}"
+AudioOutputMethod "alsa"
+AudioALSADevice "null"
+DisableAutoSpawn
+AddModule "textlog" "sd_generic" "textlog.conf"
+DefaultModule textlog
+LanguageDefaultModule "nl" "textlog"
+LanguageDefaultModule "en" "textlog"
+"""
+TEXTLOG_CONF = """GenericExecuteSynth "printf '%s %s %s\\\\n' \\"$(date +%s.%N)\\" '$LANGUAGE' \\"$(printf %s '$DATA' | tr '\\\\n' ' ')\\" >> {log}"
+GenericDelimiters "\x01"
+GenericMaxChunkLength 100000
+AddVoice "nl" "MALE1" "nl"
+AddVoice "en" "MALE1" "en"
+GenericLanguage "nl" "nl" "utf-8"
+GenericLanguage "en" "en" "utf-8"
+"""
+# Orca's user-settings.conf (read by its JSON backend from the -u folder; a profile's values win
+# over "general", so both get them). Only what makes it quiet and repeatable changes; what it says
+# about a page stays as a player hears it with Orca's defaults (verbose, punctuation "most").
+ORCA_SETTINGS = {
+    "enableKeyEcho": False,  # no "1", "space", "escape" between the page's own words
+    "enableEchoByCharacter": False, "enableEchoByWord": False, "enableEchoBySentence": False,
+    "enablePauseBreaks": False,  # otherwise one presentation is cut into several utterances
+    "enableTutorialMessages": False,  # no "To move to ... press ..." hints after a pause
+    "enableSound": False, "enableBraille": False,  # no sound icons, no braille display to look for
+    "enableMouseReview": False,  # the pointer's place says nothing
+    "presentToolTips": False, "speakProgressBarUpdates": False,
+    "enableMnemonicSpeaking": False, "enablePositionSpeaking": False,
+}
+
+
+class Session:
+    """What runs for one page; made by orca_session()."""
+
+    def __init__(self, url, scratch):
+        self.scratch, self.processes, self.cursor, self._lines, self._seen = scratch, [], 0, [], (0, time.monotonic())
+        self.log = os.path.join(scratch, "speech.log")
+        folders = {name: os.path.join(scratch, name) for name in ("home", "config", "runtime", "data", "cache", "logs")}
+        for folder in folders.values():
+            os.makedirs(folder, mode=0o700)
+        self.env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": folders["home"],
+                    "XDG_CONFIG_HOME": folders["config"], "XDG_RUNTIME_DIR": folders["runtime"],
+                    "XDG_DATA_HOME": folders["data"], "XDG_CACHE_HOME": folders["cache"], "TMPDIR": folders["cache"]}
+        try:
+            self._display()
+            self._bus()
+            self._speech(folders["config"], folders["logs"])
+            self._orca()
+            self._chromium(url)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, command, **options):
+        """Starts a process in a process group of its own, for the end to take it all."""
+        process = subprocess.Popen(command, env=self.env, start_new_session=True, stdin=subprocess.DEVNULL,
+                                   **{"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, **options})
+        self.processes.append(process)
+        return process
+
+    def _display(self):
+        read, write = os.pipe()
+        self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                     "-noreset"], pass_fds=[write])
+        os.close(write)
+        with os.fdopen(read) as f:
+            self.env["DISPLAY"] = ":" + f.readline().strip()  # written once it accepts clients
+        check(self.env["DISPLAY"] != ":", "Xvfb did not start")
+        self._start(["openbox"])
+        # openbox owns the screen's window-manager selection once it manages windows.
+        poll("openbox", lambda: b"window id" in self._run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout)
+
+    def _bus(self):
+        """A session bus (dbus-daemon in the foreground: its process id is known), which starts the
+        accessibility bus when asked; then AT-SPI switched on, as a desktop's settings would."""
+        bus = self._start(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                           "--address=unix:path=" + os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")],
+                          stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        check(self.env["DBUS_SESSION_BUS_ADDRESS"], "dbus-daemon did not start")
+        self._run("gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path", "/org/a11y/bus", "--method",
+                  "org.freedesktop.DBus.Properties.Set", "org.a11y.Status", "IsEnabled", "<true>", check=True)
+
+    def _speech(self, config, logs):
+        """speech-dispatcher started here and now (no autospawn): Orca finds its socket."""
+        os.makedirs(os.path.join(config, "speech-dispatcher", "modules"))
+        with open(os.path.join(config, "speech-dispatcher", "speechd.conf"), "w") as f:
+            f.write(SPEECHD_CONF.format(logs=logs))
+        with open(os.path.join(config, "speech-dispatcher", "modules", "textlog.conf"), "w") as f:
+            f.write(TEXTLOG_CONF.format(log=self.log))
+        open(self.log, "w").close()
+        daemon = self._start(["speech-dispatcher", "--run-single", "--timeout", "0"])
+        socket = os.path.join(self.env["XDG_RUNTIME_DIR"], "speech-dispatcher", "speechd.sock")
+        poll("speech-dispatcher's socket", lambda: os.path.exists(socket) or daemon.poll() is not None)
+        check(daemon.poll() is None, "speech-dispatcher ended: see %s" % logs)
+
+    def _orca(self):
+        others = self._run("pgrep", "-u", str(os.getuid()), "-x", "orca").stdout.split()
+        if others:  # Orca refuses to start beside another of the same user
+            raise Skip("another Orca runs for this user (%s)" % b" ".join(others).decode())
+        prefs = os.path.join(self.scratch, "orca")
+        os.makedirs(prefs)
+        profile = dict(ORCA_SETTINGS, profile=["Default", "default"])
+        with open(os.path.join(prefs, "user-settings.conf"), "w") as f:
+            json.dump({"general": ORCA_SETTINGS, "profiles": {"default": profile}, "pronunciations": {},
+                       "keybindings": {}}, f, indent=4)
+        self.orca = self._start(["orca", "-u", prefs, "--debug-file=" + os.path.join(self.scratch, "orca-debug.txt")])
+        self.wait_for(GREETING, 30)
+
+    def _chromium(self, url):
+        profile = os.path.join(self.scratch, "chromium")
+        os.makedirs(os.path.join(profile, "Default"))
+        with open(os.path.join(profile, "Default", "Preferences"), "w") as f:
+            json.dump({"translate": {"enabled": False}}, f)  # the switch alone still offers it here
+        self.chromium = self._start([CHROMIUM, "--user-data-dir=" + profile] + SWITCHES + [url])
+
+        def window():
+            found = self._run("xdotool", "search", "--onlyvisible", "--pid", str(self.chromium.pid)).stdout.split()
+            return found and found[-1].decode()
+
+        self.window = poll("Chromium's window", window, 30)
+        self.focus()
+
+    def _run(self, *command, **options):
+        return subprocess.run(command, env=self.env, capture_output=True, timeout=TIMEOUT, **options)
+
+    def focus(self):
+        """Makes Chromium's window the active one, which keys go to."""
+        self._run("xdotool", "windowactivate", "--sync", self.window, check=True)
+
+    def key(self, *names):
+        """Presses and lets go each key (xdotool's names: "Tab", "4", "Insert+a", "KP_Insert+space"),
+        from the X server as a keyboard would. The cursor moves to what is said from now on."""
+        self.cursor = len(self.speech())
+        if self._run("xdotool", "getactivewindow").stdout.strip().decode() != self.window:
+            self.focus()
+        self._run("xdotool", "key", "--delay", "50", *names, check=True)
+
+    def utterances(self):
+        """[(seconds since the epoch, language, text)] said so far, from the speech log."""
+        with open(self.log, encoding="utf-8", errors="replace") as f:
+            f.seek(0)
+            lines = f.read().split("\n")[:-1]  # a line is whole once its newline is written
+        if len(lines) != self._seen[0]:
+            self._seen = (len(lines), time.monotonic())
+        return [tuple((line.split(" ", 2) + ["", ""])[:3]) for line in lines]
+
+    def speech(self):
+        """The texts said so far, in order."""
+        return [text.strip() for _, _, text in self.utterances()]
+
+    def mark(self):
+        return len(self.speech())
+
+    def wait_for(self, what, timeout=TIMEOUT, since=None):
+        """Waits until an utterance from the since-th on (by default: after the last key pressed or
+        the last utterance waited for) matches `what`, a regular expression (searched) or a
+        predicate on the text; returns (index, text) and moves the cursor past it."""
+        since = self.cursor if since is None else since
+        matches = what if callable(what) else re.compile(what).search
+        found = poll("Orca to say %r" % getattr(what, "pattern", what),
+                     lambda: next(((i, text) for i, text in enumerate(self.speech()[since:], since) if matches(text)),
+                                  None), timeout, seen=lambda: "it said %r" % self.speech()[since:])
+        self.cursor = found[0] + 1
+        return found
+
+    def wait_quiet(self, seconds=1.0, timeout=TIMEOUT):
+        """Waits until nothing new has been said for `seconds`, counted from this call at the
+        earliest (speech on its way is not missed); returns how many utterances so far."""
+        start = time.monotonic()
+        poll("Orca to be quiet for %.1f s" % seconds, lambda: self.speech() is not None and time.monotonic() - max(
+            start, self._seen[1]) >= seconds, timeout, seen=lambda: "it said %r" % self.speech()[-5:])
+        return self._seen[0]
+
+    def close(self):
+        """Ends every process started, the newest first, each with its process group (Orca may
+        outlive SIGTERM, Chromium has many), then any that left its group: Chromium's crash
+        handlers start sessions of their own, but name the profile's folder."""
+        for process in reversed(self.processes):
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, signal.SIGTERM)
+            try:
+                process.wait(3)
+            except subprocess.TimeoutExpired:
+                pass
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+        poll("the session's processes to end", lambda: not self._strays(signal.SIGKILL), seen=self._strays)
+
+    def _strays(self, sig=None):
+        """Processes still in one of the sessions started, or naming the scratch folder; sent `sig`."""
+        sessions, found = {process.pid for process in self.processes}, []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/stat" % pid) as f:
+                    session = int(f.read().rpartition(")")[2].split()[3])
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    named = self.scratch.encode() in f.read()
+            except (OSError, IndexError, ValueError):
+                continue  # gone meanwhile
+            if session in sessions or named:
+                found.append(int(pid))
+                if sig:
+                    with contextlib.suppress(ProcessLookupError):
+                        os.kill(int(pid), sig)
+        return found
+
+
+def poll(what, probe, timeout=TIMEOUT, seen=None):
+    """Calls probe() until it gives something true and returns that; fails after `timeout`,
+    saying what seen() gives then."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.05)
+    check(False, "%s: not within %.0f s%s" % (what, timeout, " (%s)" % seen() if seen else ""))
+
+
+@contextlib.contextmanager
+def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0):
+    """A Session on `url` in the folder `scratch` (made if missing, removed at the end; a
+    temporary one without it). Once Chromium shows the page, waits for Orca's page-load speech
+    (`loaded`, None for none) and then `settle` seconds of quiet."""
+    for tool in TOOLS:
+        if not shutil.which(tool):
+            raise Skip("%s is missing (run scripts/install-deps)" % tool)
+    scratch = scratch or tempfile.mkdtemp(prefix="viertal-orca-")
+    os.makedirs(scratch, exist_ok=True)
+    try:
+        session = Session(url, scratch)
+        try:
+            if loaded:
+                session.wait_for(loaded, 30)
+            if settle:
+                session.wait_quiet(settle, 30)
+            yield session
+        finally:
+            session.close()
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main():
+    """orca.py URL: the page under Orca, each utterance printed as it comes, until Ctrl+C."""
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    with orca_session(sys.argv[1], loaded=None, settle=0) as s:
+        print("display %s; Ctrl+C ends" % s.env["DISPLAY"], flush=True)
+        start, done = time.time(), 0
+        try:
+            while True:
+                for when, language, text in s.utterances()[done:]:
+                    print("%7.3f %s %s" % (float(when) - start, language, text), flush=True)
+                    done += 1
+                time.sleep(0.05)
+        except KeyboardInterrupt:
+            signal.signal(signal.SIGINT, signal.SIG_IGN)  # a second Ctrl+C must not cut the end short
+
+
+if __name__ == "__main__":
+    main()
