@@ -43,18 +43,11 @@ void play(const Tone (&cue)[N]) {
     for (const Tone& t : cue) tone(t.frequency, t.duration);
 }
 
-// Prints a text on the message line and says it, without the spaces that cover what stood there.
-void show_message(const std::string& text, int32_t line_end) {
+// Prints a text on the message line and says it.
+void show_message(const char* text, int32_t line_end) {
     locate(MESSAGE_ROW, MESSAGE_COLUMN);
     print_text(text, line_end);
-    announce(text.substr(0, text.find_last_not_of(' ') + 1));
-}
-
-// Waits for input while the wait's choices are offered.
-void wait_for_choice(Wait wait) {
-    offer_choices_of(wait);
-    wait_for_input();
-    withdraw_choices();
+    announce(text);
 }
 
 // Prints a piece of text in the given colour at the cursor; the text background stays.
@@ -192,7 +185,8 @@ int32_t read_human_column() {
 MoveOutcome play_human_turn() {
     for (;;) {
         game.placed = 0;
-        show_message("Welke rij?                 ", STAY_ON_LINE);
+        show_message("Welke rij?", STAY_ON_LINE);
+        print_text("                 ", STAY_ON_LINE); // the rest of what stood on the line
         wait_for_button_release();
         const int32_t column = read_human_column();
         if (column >= 1 && column <= COLUMN_COUNT) {

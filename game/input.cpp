@@ -33,6 +33,12 @@ void wait_for_input() {
     } while (game.key.empty() && game.mouse_buttons <= 0);
 }
 
+void wait_for_choice(Wait wait) {
+    offer_choices_of(wait);
+    wait_for_input();
+    withdraw_choices();
+}
+
 void wait_for_button_release() {
     while (game.mouse_buttons >= 1) {
         uint64_t seen = input_serial();

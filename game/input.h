@@ -25,6 +25,16 @@ constexpr int32_t column_click_left(int32_t column) {
 // Sleeps between polls while nothing can have changed, so a waiting game costs no CPU.
 void wait_for_input();
 
+// The game's three waits for input, each with its own choices.
+enum class Wait {
+    answer,    // the start question: "ja" or "nee"
+    column,    // the player's turn: a column 1..7
+    next_game, // after a result: anything but Escape
+};
+
+// Waits for input as wait_for_input does, with the wait's choices offered meanwhile.
+void wait_for_choice(Wait wait);
+
 // Reads the mouse until no button is held, starting from the state of the latest poll.
 void wait_for_button_release();
 

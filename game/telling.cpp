@@ -3,6 +3,8 @@
 // disc's height counts from 1 at the bottom.
 #include "game/telling.h"
 
+#include <cstdio>
+
 #include "game/input.h"
 #include "rules/board.h"
 #include "rules/game_state.h"
@@ -15,8 +17,17 @@ constexpr int32_t NO_X = 284, NO_Y = 40; // the middle of "nee" (text columns 35
 constexpr int32_t COLUMN_CLICK_Y = 104;  // any height will do; this is the top row's holes
 constexpr int32_t TOP_HOLE_ROW = 7;      // drop_row of a column's sixth disc
 
-std::string number(int32_t n) {
-    return std::to_string(n);
+// A short text made of words and numbers.
+struct Words {
+    char text[80];
+};
+
+// Returns the text that printf's format makes of the values.
+template <typename... Values>
+Words words(const char* format, Values... values) {
+    Words made;
+    std::snprintf(made.text, sizeof made.text, format, values...);
+    return made;
 }
 
 // The colour that game.disc_mark gives the disc just drawn.
@@ -25,7 +36,7 @@ const char* disc_colour() {
 }
 
 void name_cell_as(int32_t column, int32_t height, const char* contents) {
-    name_cell(column, height, "rij " + number(column) + ", hoogte " + number(height) + ": " + contents);
+    name_cell(column, height, words("rij %d, hoogte %d: %s", column, height, contents).text);
 }
 
 } // namespace
@@ -51,17 +62,16 @@ void tell_disc(int32_t column, int32_t player) {
     const int32_t height = (START_DROP_ROW - game.drop_row[column]) / DROP_ROW_STEP + 1;
     if (height < 1 || game.drop_row[column] < TOP_HOLE_ROW) return;
     name_cell_as(column, height, disc_colour());
-    announce((player == HUMAN ? "Jouw zet " : "Mijn zet ") + number(column) + ", " + disc_colour() + " op hoogte " +
-             number(height) + ".");
+    announce(
+        words("%s zet %d, %s op hoogte %d.", player == HUMAN ? "Jouw" : "Mijn", column, disc_colour(), height).text);
 }
 
 void tell_refusal(int32_t column) {
-    announce(column >= 1 && column <= COLUMN_COUNT ? "Rij " + number(column) + " is vol."
-                                                   : std::string("Geen rij. Kies 1 tot 7."));
+    announce(column >= 1 && column <= COLUMN_COUNT ? words("Rij %d is vol.", column).text : "Geen rij. Kies 1 tot 7.");
 }
 
 void tell_tactic() {
-    announce("Taktiek " + number(game.tactic) + " speelt vanaf het volgende spel.");
+    announce(words("Taktiek %d speelt vanaf het volgende spel.", game.tactic).text);
 }
 
 void tell_next_game() {
@@ -70,6 +80,7 @@ void tell_next_game() {
 
 void offer_choices_of(Wait wait) {
     Choice choices[COLUMN_COUNT];
+    Words names[COLUMN_COUNT];
     int32_t count = 0;
     switch (wait) {
     case Wait::answer:
@@ -78,9 +89,10 @@ void offer_choices_of(Wait wait) {
         break;
     case Wait::column:
         for (int32_t column = 1; column <= COLUMN_COUNT; ++column) {
-            const std::string full = lowest_empty_cell(column) == 0 ? ", vol" : "";
-            choices[count++] = {"Rij " + number(column) + full, column_click_left(column) + COLUMN_CLICK_WIDTH / 2,
-                                COLUMN_CLICK_Y, 0, false};
+            names[count] = words("Rij %d%s", column, lowest_empty_cell(column) == 0 ? ", vol" : "");
+            choices[count] = {names[count].text, column_click_left(column) + COLUMN_CLICK_WIDTH / 2, COLUMN_CLICK_Y, 0,
+                              false};
+            ++count;
         }
         break;
     case Wait::next_game: choices[count++] = {"Nieuw spel", 0, 0, CODE_ENTER, false}; break;

@@ -7,14 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rules/move.h"
-
-// The game's three waits for input, each with its own choices.
-enum class Wait {
-    answer,    // the start question: "ja" or "nee"
-    column,    // the player's turn: a column 1..7
-    next_game, // after a result: anything but Escape
-};
+#include "game/input.h"
 
 // Says the game's keys. Called once at start-up.
 void tell_keys();

@@ -2,8 +2,8 @@
 // game's words, cell names and choices go nowhere there. The page is the accessible version.
 #include "platform/platform.h"
 
-void acc_announce(const std::string& /*text*/) {}
+void acc_announce(const char* /*text*/) {}
 
-void acc_name_cell(int32_t /*column*/, int32_t /*height*/, const std::string& /*name*/) {}
+void acc_name_cell(int32_t /*column*/, int32_t /*height*/, const char* /*name*/) {}
 
 void acc_offer_choices(const Choice* /*choices*/, int32_t /*count*/) {}

@@ -56,12 +56,13 @@ void snd_tone(int32_t frequency, int32_t duration);
 // offer_choices on the game thread, no lock held.
 
 // Hands a text to the screen reader, said once after what was handed before.
-void acc_announce(const std::string& text);
+void acc_announce(const char* text);
 
 // Names the board cell of column 1..7 at height 1..6 (1 at the bottom).
-void acc_name_cell(int32_t column, int32_t height, const std::string& name);
+void acc_name_cell(int32_t column, int32_t height, const char* name);
 
-// Offers the choices of the current wait in place of those before (count 0: none). A choice made
+// Offers the choices of the current wait in place of those before (count 0: none); their names
+// last only for the call. A choice made
 // by a click presses the left button on its pixel, and lets go once the game withdraws the offer,
 // that is, once the game has taken the input.
 void acc_offer_choices(const Choice* choices, int32_t count);

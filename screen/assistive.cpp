@@ -13,14 +13,16 @@ constexpr const char* AGAIN_WORDS = " (nog eens)"; // makes a repeated text new 
 // A screen reader says nothing for a text equal to the one before it (it takes it for the same
 // message arriving twice), so the game's "Geen rij" after "Geen rij" would go unheard. The words
 // added make it new; the next repetition, compared with that, goes out as it is.
-void announce(const std::string& text) {
-    if (text.empty()) return;
-    const std::string said = text == screen.last_announcement ? text + AGAIN_WORDS : text;
-    screen.last_announcement = said;
-    acc_announce(said);
+void announce(const char* text) {
+    if (text == nullptr || *text == '\0') return;
+    if (screen.last_announcement == text)
+        screen.last_announcement += AGAIN_WORDS;
+    else
+        screen.last_announcement = text;
+    acc_announce(screen.last_announcement.c_str());
 }
 
-void name_cell(int32_t column, int32_t height, const std::string& name) {
+void name_cell(int32_t column, int32_t height, const char* name) {
     if (column < 1 || column > COLUMNS || height < 1 || height > HEIGHTS) {
         set_error(ERROR_BAD_ARGUMENT);
         return;

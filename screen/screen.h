@@ -143,7 +143,7 @@ void sleep_until_input(uint64_t seen);
 
 // One choice of the game's current wait, made by a click on a frame pixel or by a key.
 struct Choice {
-    std::string name; // what the choice says: "ja", "Rij 3"
+    const char* name; // what the choice says: "ja", "Rij 3"
     int32_t x, y;     // the frame pixel a click on which makes the choice, when key is 0
     int32_t key;      // the key code that makes it, or 0 for the click
     bool touch_key;   // its place on the frame is too small for a finger: a touch key beside it too
@@ -152,10 +152,10 @@ struct Choice {
 // Hands a text to the screen reader, to be said once, after whatever was handed before. A text
 // equal to the one just before gets a word more: screen readers say a repeated text only once.
 // Called by the game at every text it shows and at every move.
-void announce(const std::string& text);
+void announce(const char* text);
 // Names the board cell of column 1..7 at height 1..6 (1 at the bottom), for review at any time.
 // Called by the game at every game's set-up and for every disc.
-void name_cell(int32_t column, int32_t height, const std::string& name);
+void name_cell(int32_t column, int32_t height, const char* name);
 // Offers the choices the game takes at its current wait, in place of those offered before; a
 // count of 0 withdraws them. Called by the game before and after each wait for input.
 void offer_choices(const Choice* choices, int32_t count);

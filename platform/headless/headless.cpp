@@ -35,6 +35,12 @@ struct Scheduled {
     int32_t x, y, buttons; // mouse state otherwise
 };
 
+// A choice offered, its name kept.
+struct Offered {
+    std::string name;
+    Choice choice;
+};
+
 // Thrown on the game thread to end it; caught only by run_game.
 struct GameEnd {};
 
@@ -50,7 +56,7 @@ struct Headless {
     int32_t exit_code = -1;               // the code passed to end_program
     std::vector<std::string> said;        // every text announced, in order
     std::string cell_names[8][7];         // [column 1..7][height 1..6] as last named
-    std::vector<Choice> choices;          // the choices offered now
+    std::vector<Offered> choices;         // the choices offered now
     bool choice_held = false;             // a choice's click holds the left button down
     std::thread game;                     // touched by the test thread only
 };
@@ -246,13 +252,13 @@ std::string vid_program_name() {
 }
 
 // Records the text, as a screen reader would get it.
-void acc_announce(const std::string& text) {
+void acc_announce(const char* text) {
     std::lock_guard<std::mutex> hold(screen.lock);
     hl.said.push_back(text);
 }
 
 // Records the cell's name.
-void acc_name_cell(int32_t column, int32_t height, const std::string& name) {
+void acc_name_cell(int32_t column, int32_t height, const char* name) {
     std::lock_guard<std::mutex> hold(screen.lock);
     hl.cell_names[column][height] = name;
 }
@@ -260,7 +266,8 @@ void acc_name_cell(int32_t column, int32_t height, const std::string& name) {
 // Records the offer; a withdrawn offer lets go of the button a choice's click holds.
 void acc_offer_choices(const Choice* choices, int32_t count) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    hl.choices.assign(choices, choices + count);
+    hl.choices.clear();
+    for (int32_t i = 0; i < count; ++i) hl.choices.push_back({choices[i].name, choices[i]});
     if (count == 0 && hl.choice_held) {
         hl.choice_held = false;
         set_mouse_button_locked(0, false);
@@ -401,18 +408,21 @@ std::string headless_cell_name(int32_t column, int32_t height) {
     return column >= 1 && column <= 7 && height >= 1 && height <= 6 ? hl.cell_names[column][height] : "";
 }
 
-// Returns the choices offered now.
-std::vector<Choice> headless_choices() {
+// Returns the names of the choices offered now.
+std::vector<std::string> headless_choices() {
     std::lock_guard<std::mutex> hold(screen.lock);
-    return hl.choices;
+    std::vector<std::string> names;
+    for (const Offered& offered : hl.choices) names.push_back(offered.name);
+    return names;
 }
 
 // Makes an offered choice by its key, or by pressing the left button on its pixel until the game
 // withdraws the offer.
 bool headless_choose(const std::string& name) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    for (const Choice& choice : hl.choices) {
-        if (choice.name != name) continue;
+    for (const Offered& offered : hl.choices) {
+        if (offered.name != name) continue;
+        const Choice& choice = offered.choice;
         if (choice.key != 0) {
             queue_key_locked(choice.key);
         } else {

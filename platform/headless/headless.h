@@ -68,7 +68,7 @@ void headless_clear_tones();
 std::vector<std::string> headless_said(); // every text announced so far, in order
 void headless_clear_said();
 std::string headless_cell_name(int32_t column, int32_t height); // "" before the game named it
-std::vector<Choice> headless_choices();                         // the choices offered now
+std::vector<std::string> headless_choices();                    // the names of the choices offered now
 // Makes the offered choice of that name as a page's control does: its key queued, or the left
 // button pressed on its pixel and let go once the game withdraws the offer. False when no choice
 // of that name is offered.

@@ -10,18 +10,25 @@
 #include <emscripten.h>
 
 #include <mutex>
-#include <vector>
 
 #include "platform/platform.h"
 #include "screen/screen_state.h"
 
 namespace {
 
-std::vector<Choice> offered; // the choices of the game's current wait, empty while it is busy
-std::vector<Choice> shown;   // the page's buttons in order: the latest choices offered
-bool choice_held = false;    // a button's click holds the left button down
-int32_t pending = -1;        // the button pressed while the game was busy, or -1
-std::string pending_name;    // what that button said then
+// What makes a choice: a click on a frame pixel, or a key.
+struct ChoiceInput {
+    int32_t x, y, key;
+    bool operator==(const ChoiceInput&) const = default;
+};
+
+constexpr int32_t MOST_CHOICES = 8;
+ChoiceInput offered[MOST_CHOICES]; // the choices of the game's current wait, the page's buttons in order
+int32_t offered_count = 0;         // 0 while the game is busy
+int32_t shown_count = 0;           // the page's buttons: the latest choices offered
+bool choice_held = false;          // a button's click holds the left button down
+bool pending = false;              // a button was pressed while the game was busy:
+ChoiceInput pending_input;         // its choice is made once offered again
 
 // clang-format off
 EM_JS(void, page_say, (const char* text), { Module.page.say(UTF8ToString(text)); });
@@ -36,18 +43,18 @@ EM_JS(void, page_offered, (int32_t count), { Module.page.offered(count); });
 
 } // namespace
 
-void acc_announce(const std::string& text) {
-    page_say(text.c_str());
+void acc_announce(const char* text) {
+    page_say(text);
 }
 
-void acc_name_cell(int32_t column, int32_t height, const std::string& name) {
-    page_name_cell(column, height, name.c_str());
+void acc_name_cell(int32_t column, int32_t height, const char* name) {
+    page_name_cell(column, height, name);
 }
 
 namespace {
 
-// Gives the input of an offered choice: its key, or a press of the left button on its pixel.
-void make_choice(const Choice& choice) {
+// Gives the input of a choice: its key, or a press of the left button on its pixel.
+void make_choice(const ChoiceInput& choice) {
     std::lock_guard<std::mutex> hold(screen.lock);
     if (choice.key != 0) {
         queue_key_locked(choice.key);
@@ -63,17 +70,17 @@ void make_choice(const Choice& choice) {
 } // namespace
 
 void acc_offer_choices(const Choice* choices, int32_t count) {
-    offered.assign(choices, choices + count);
-    if (count > 0) {
-        shown = offered;
-        for (int32_t i = 0; i < count; ++i) page_offer(i, choices[i].name.c_str(), choices[i].touch_key);
+    offered_count = count < MOST_CHOICES ? count : MOST_CHOICES;
+    for (int32_t i = 0; i < offered_count; ++i) {
+        offered[i] = {choices[i].x, choices[i].y, choices[i].key};
+        page_offer(i, choices[i].name, choices[i].touch_key);
     }
-    page_offered(count);
-    if (count > 0) {
-        const int32_t made = pending;
-        pending = -1;
-        if (made >= 0 && made < count && offered[static_cast<size_t>(made)].name == pending_name)
-            make_choice(offered[static_cast<size_t>(made)]);
+    page_offered(offered_count);
+    if (offered_count > 0) {
+        shown_count = offered_count;
+        for (int32_t i = 0; pending && i < offered_count; ++i)
+            if (offered[i] == pending_input) make_choice(offered[i]);
+        pending = false;
     } else if (choice_held) {
         std::lock_guard<std::mutex> hold(screen.lock);
         choice_held = false;
@@ -81,16 +88,13 @@ void acc_offer_choices(const Choice* choices, int32_t count) {
     }
 }
 
-// Makes the choice of the button of that index. Returns 1 when input was given (the page then
-// wakes the game), 0 when the game is busy, and the choice waits to be offered again, or when
-// there is no such button or a click is still held.
 extern "C" EMSCRIPTEN_KEEPALIVE int32_t web_choose(int32_t index) {
-    if (index < 0 || index >= static_cast<int32_t>(shown.size()) || choice_held) return 0;
-    if (offered.empty()) {
-        pending = index;
-        pending_name = shown[static_cast<size_t>(index)].name;
+    if (index < 0 || index >= shown_count || choice_held) return 0;
+    if (offered_count == 0) {
+        pending = true;
+        pending_input = offered[index];
         return 0;
     }
-    make_choice(offered[static_cast<size_t>(index)]);
+    make_choice(offered[index]);
     return 1;
 }

@@ -75,7 +75,7 @@ std::string told(std::string (&names)[8][7]) {
     for (const std::string& said : headless_said()) text += " \"" + said + "\"";
     headless_clear_said();
     text += " |";
-    for (const Choice& choice : headless_choices()) text += (text.back() == '|' ? " " : "; ") + choice.name;
+    for (const std::string& name : headless_choices()) text += (text.back() == '|' ? " " : "; ") + name;
     text += " |";
     for (int32_t height = 6; height >= 1; --height)
         for (int32_t column = 1; column <= 7; ++column) {
@@ -89,10 +89,9 @@ std::string told(std::string (&names)[8][7]) {
 
 // Makes the offered choice a "#" step names, as the page's control does.
 bool choose(const std::string& which) {
-    for (const Choice& choice : headless_choices()) {
-        const bool column = which.size() == 1 && choice.name.rfind("Rij " + which, 0) == 0;
-        if (column || choice.name == which || (which == "nieuw" && choice.name == "Nieuw spel"))
-            return headless_choose(choice.name);
+    for (const std::string& name : headless_choices()) {
+        const bool column = which.size() == 1 && name.rfind("Rij " + which, 0) == 0;
+        if (column || name == which || (which == "nieuw" && name == "Nieuw spel")) return headless_choose(name);
     }
     return false;
 }
