@@ -9,8 +9,14 @@ in a scratch folder that goes at the end, with every process started.
         s.key("Tab")
         index, text = s.wait_for(r"^Nieuw spel")
 
-Or by hand, to hear a page as text: orca.py URL (Ctrl+C ends it).
-Needs Debian's orca, speech-dispatcher, at-spi2-core, dbus, xvfb, openbox, xdotool and chromium.
+`wait_for` looks from the cursor on: what came after the last key pressed or the last utterance
+waited for. Orca's own record (every SPEECH OUTPUT line, what it sent even when speech was cut
+short) is in `s.debug_file` until the end.
+
+By hand, to hear a page as text: orca.py URL (Ctrl+C ends it).
+Needs Debian's orca, speech-dispatcher, at-spi2-core, dbus-x11, xvfb, openbox, xdotool, x11-utils
+and chromium (scripts/install-deps). One Orca per user at a time, machine-wide: Orca refuses to
+start beside another, so these tests cannot run in parallel.
 """
 import contextlib
 import json
@@ -32,7 +38,8 @@ GREETING = "Screen reader on."  # Orca's first words once it listens to AT-SPI
 SWITCHES = ["--force-renderer-accessibility", "--disable-features=Translate", "--no-sandbox", "--no-first-run",
             "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
             "--disable-sync", "--disable-gpu", "--disable-quic", "--disable-default-apps", "--disable-extensions",
-            "--password-store=basic", "--disable-breakpad", "--window-position=0,0", "--window-size=1200,900"]
+            "--password-store=basic", "--disable-breakpad", "--window-position=0,0", "--window-size=1200,900",
+            "--test-type"]  # no "unsupported command-line flag" bar for --no-sandbox, which Tab would reach
 
 # speech-dispatcher's one voice: sd_generic runs GenericExecuteSynth for each piece of text, which
 # appends "seconds language text" to the log, newlines turned to spaces. sd_generic would cut the
@@ -57,6 +64,13 @@ AddVoice "en" "MALE1" "en"
 GenericLanguage "nl" "nl" "utf-8"
 GenericLanguage "en" "en" "utf-8"
 """
+OPENBOX_CONF = """<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <desktops><number>1</number></desktops>
+  <keyboard></keyboard>
+  <mouse></mouse>
+</openbox_config>
+"""
 # Orca's user-settings.conf (read by its JSON backend from the -u folder; a profile's values win
 # over "general", so both get them). Only what makes it quiet and repeatable changes; what it says
 # about a page stays as a player hears it with Orca's defaults (verbose, punctuation "most").
@@ -75,9 +89,10 @@ ORCA_SETTINGS = {
 class Session:
     """What runs for one page; made by orca_session()."""
 
-    def __init__(self, url, scratch):
-        self.scratch, self.processes, self.cursor, self._lines, self._seen = scratch, [], 0, [], (0, time.monotonic())
-        self.log = os.path.join(scratch, "speech.log")
+    def __init__(self, url, scratch, settings):
+        self.scratch, self.processes, self.cursor, self.orca = scratch, [], 0, None
+        self._count, self._changed = 0, time.monotonic()  # utterances seen, and when that last changed
+        self.log, self.debug_file = os.path.join(scratch, "speech.log"), os.path.join(scratch, "orca-debug.txt")
         folders = {name: os.path.join(scratch, name) for name in ("home", "config", "runtime", "data", "cache", "logs")}
         for folder in folders.values():
             os.makedirs(folder, mode=0o700)
@@ -88,7 +103,7 @@ class Session:
             self._display()
             self._bus()
             self._speech(folders["config"], folders["logs"])
-            self._orca()
+            self._orca(dict(ORCA_SETTINGS, **settings))
             self._chromium(url)
         except BaseException:
             self.close()
@@ -109,7 +124,12 @@ class Session:
         with os.fdopen(read) as f:
             self.env["DISPLAY"] = ":" + f.readline().strip()  # written once it accepts clients
         check(self.env["DISPLAY"] != ":", "Xvfb did not start")
-        self._start(["openbox"])
+        # openbox without key bindings: by default it takes Shift+Alt+arrows (Orca's table
+        # navigation) to send the window to another desktop, and Alt+Tab and more.
+        config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox.xml")
+        with open(config, "w") as f:
+            f.write(OPENBOX_CONF)
+        self._start(["openbox", "--config-file", config])
         # openbox owns the screen's window-manager selection once it manages windows.
         poll("openbox", lambda: b"window id" in self._run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout)
 
@@ -120,6 +140,7 @@ class Session:
                            "--address=unix:path=" + os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")],
                           stdout=subprocess.PIPE)
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        bus.stdout.close()
         check(self.env["DBUS_SESSION_BUS_ADDRESS"], "dbus-daemon did not start")
         self._run("gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path", "/org/a11y/bus", "--method",
                   "org.freedesktop.DBus.Properties.Set", "org.a11y.Status", "IsEnabled", "<true>", check=True)
@@ -137,17 +158,15 @@ class Session:
         poll("speech-dispatcher's socket", lambda: os.path.exists(socket) or daemon.poll() is not None)
         check(daemon.poll() is None, "speech-dispatcher ended: see %s" % logs)
 
-    def _orca(self):
+    def _orca(self, settings):
         others = self._run("pgrep", "-u", str(os.getuid()), "-x", "orca").stdout.split()
-        if others:  # Orca refuses to start beside another of the same user
-            raise Skip("another Orca runs for this user (%s)" % b" ".join(others).decode())
+        check(not others, "another Orca runs for this user (%s): Orca would not start" % b" ".join(others).decode())
         prefs = os.path.join(self.scratch, "orca")
         os.makedirs(prefs)
-        profile = dict(ORCA_SETTINGS, profile=["Default", "default"])
         with open(os.path.join(prefs, "user-settings.conf"), "w") as f:
-            json.dump({"general": ORCA_SETTINGS, "profiles": {"default": profile}, "pronunciations": {},
-                       "keybindings": {}}, f, indent=4)
-        self.orca = self._start(["orca", "-u", prefs, "--debug-file=" + os.path.join(self.scratch, "orca-debug.txt")])
+            json.dump({"general": settings, "profiles": {"default": dict(settings, profile=["Default", "default"])},
+                       "pronunciations": {}, "keybindings": {}}, f, indent=4)
+        self.orca = self._start(["orca", "-u", prefs, "--debug-file=" + self.debug_file])
         self.wait_for(GREETING, 30)
 
     def _chromium(self, url):
@@ -173,7 +192,8 @@ class Session:
 
     def key(self, *names):
         """Presses and lets go each key (xdotool's names: "Tab", "4", "Insert+a", "KP_Insert+space"),
-        from the X server as a keyboard would. The cursor moves to what is said from now on."""
+        from the X server as a keyboard would, 50 ms apart (Orca takes the same Orca key twice
+        within 0.5 s as a double press). The cursor moves to what is said from now on."""
         self.cursor = len(self.speech())
         if self._run("xdotool", "getactivewindow").stdout.strip().decode() != self.window:
             self.focus()
@@ -182,10 +202,9 @@ class Session:
     def utterances(self):
         """[(seconds since the epoch, language, text)] said so far, from the speech log."""
         with open(self.log, encoding="utf-8", errors="replace") as f:
-            f.seek(0)
             lines = f.read().split("\n")[:-1]  # a line is whole once its newline is written
-        if len(lines) != self._seen[0]:
-            self._seen = (len(lines), time.monotonic())
+        if len(lines) != self._count:
+            self._count, self._changed = len(lines), time.monotonic()
         return [tuple((line.split(" ", 2) + ["", ""])[:3]) for line in lines]
 
     def speech(self):
@@ -193,6 +212,7 @@ class Session:
         return [text.strip() for _, _, text in self.utterances()]
 
     def mark(self):
+        """How many utterances so far: an index for `since`."""
         return len(self.speech())
 
     def wait_for(self, what, timeout=TIMEOUT, since=None):
@@ -211,15 +231,21 @@ class Session:
         """Waits until nothing new has been said for `seconds`, counted from this call at the
         earliest (speech on its way is not missed); returns how many utterances so far."""
         start = time.monotonic()
-        poll("Orca to be quiet for %.1f s" % seconds, lambda: self.speech() is not None and time.monotonic() - max(
-            start, self._seen[1]) >= seconds, timeout, seen=lambda: "it said %r" % self.speech()[-5:])
-        return self._seen[0]
+
+        def quiet():
+            self.utterances()  # notes when the count last changed
+            return time.monotonic() - max(start, self._changed) >= seconds
+
+        poll("Orca to be quiet for %.1f s" % seconds, quiet, timeout, seen=lambda: "it said %r" % self.speech()[-5:])
+        return self._count
 
     def close(self):
-        """Ends every process started, the newest first, each with its process group (Orca may
-        outlive SIGTERM, Chromium has many), then any that left its group: Chromium's crash
-        handlers start sessions of their own, but name the profile's folder."""
-        for process in reversed(self.processes):
+        """Ends every process started, each with its process group (Orca may outlive SIGTERM,
+        Chromium has many): Orca first (once the browser is gone, Orca takes 2.5 s to end), then
+        the newest first; then any that left its group: Chromium's crash handlers start sessions
+        of their own, but name the profile's folder."""
+        first = [process for process in self.processes if process is self.orca]
+        for process in first + [process for process in reversed(self.processes) if process is not self.orca]:
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGTERM)
             try:
@@ -232,17 +258,18 @@ class Session:
         poll("the session's processes to end", lambda: not self._strays(signal.SIGKILL), seen=self._strays)
 
     def _strays(self, sig=None):
-        """Processes still in one of the sessions started, or naming the scratch folder; sent `sig`."""
+        """Live processes still in one of the sessions started, or naming the scratch folder; each
+        is sent `sig`."""
         sessions, found = {process.pid for process in self.processes}, []
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 with open("/proc/%s/stat" % pid) as f:
-                    session = int(f.read().rpartition(")")[2].split()[3])
+                    state, _, _, session = f.read().rpartition(")")[2].split()[:4]
                 with open("/proc/%s/cmdline" % pid, "rb") as f:
                     named = self.scratch.encode() in f.read()
-            except (OSError, IndexError, ValueError):
+            except (OSError, ValueError):
                 continue  # gone meanwhile
-            if session in sessions or named:
+            if state != "Z" and (int(session) in sessions or named):  # the dead wait for init to reap them
                 found.append(int(pid))
                 if sig:
                     with contextlib.suppress(ProcessLookupError):
@@ -252,7 +279,7 @@ class Session:
 
 def poll(what, probe, timeout=TIMEOUT, seen=None):
     """Calls probe() until it gives something true and returns that; fails after `timeout`,
-    saying what seen() gives then."""
+    saying all that seen() gives then (what was said can be long)."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         value = probe()
@@ -263,9 +290,10 @@ def poll(what, probe, timeout=TIMEOUT, seen=None):
 
 
 @contextlib.contextmanager
-def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0):
-    """A Session on `url` in the folder `scratch` (made if missing, removed at the end; a
-    temporary one without it). Once Chromium shows the page, waits for Orca's page-load speech
+def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0, settings=None):
+    """A Session on `url` in the folder `scratch` (made if missing, removed with all it holds at
+    the end; a temporary one without it), Orca's `settings` over ORCA_SETTINGS (e.g.
+    {"sayAllOnLoad": False}). Once Chromium shows the page, waits for Orca's page-load speech
     (`loaded`, None for none) and then `settle` seconds of quiet."""
     for tool in TOOLS:
         if not shutil.which(tool):
@@ -273,7 +301,7 @@ def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0):
     scratch = scratch or tempfile.mkdtemp(prefix="viertal-orca-")
     os.makedirs(scratch, exist_ok=True)
     try:
-        session = Session(url, scratch)
+        session = Session(url, scratch, settings or {})
         try:
             if loaded:
                 session.wait_for(loaded, 30)
@@ -287,20 +315,29 @@ def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0):
 
 
 def main():
-    """orca.py URL: the page under Orca, each utterance printed as it comes, until Ctrl+C."""
+    """orca.py URL: the page under Orca, each utterance printed as it comes, until Ctrl+C (or
+    SIGTERM), which end everything it started."""
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    with orca_session(sys.argv[1], loaded=None, settle=0) as s:
-        print("display %s; Ctrl+C ends" % s.env["DISPLAY"], flush=True)
-        start, done = time.time(), 0
-        try:
+
+    def interrupt(signum, frame):
+        signal.signal(signal.SIGINT, signal.SIG_IGN)  # once: a second one must not cut the end short
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGINT, interrupt)  # also when started in the background, where it is ignored
+    signal.signal(signal.SIGTERM, interrupt)
+    start, done = time.time(), 0
+    try:
+        with orca_session(sys.argv[1], loaded=None, settle=0) as s:
+            print("display %s; Ctrl+C ends" % s.env["DISPLAY"], flush=True)
             while True:
                 for when, language, text in s.utterances()[done:]:
                     print("%7.3f %s %s" % (float(when) - start, language, text), flush=True)
                     done += 1
                 time.sleep(0.05)
-        except KeyboardInterrupt:
-            signal.signal(signal.SIGINT, signal.SIG_IGN)  # a second Ctrl+C must not cut the end short
+    except KeyboardInterrupt:
+        pass
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@
   const version = document.documentElement.dataset.version;
   const stage = document.getElementById("stage");
   const canvas = document.getElementById("frame");
+  const gameArea = document.getElementById("game");
   const context = canvas.getContext("2d", { alpha: false });
   const styleKey = document.getElementById("style-key");
   const stopKey = document.getElementById("stop-key");
@@ -78,12 +79,12 @@
       toneEnd = start + seconds;
     },
 
-    // A text for the screen reader: a new line of the log, which screen readers say as it comes.
+    // A text for the screen reader. The texts of one run of the game (until it next waits) make
+    // one new line of the log, which screen readers say as it comes: lines added together are
+    // said in any order.
     say(text) {
-      const line = document.createElement("p");
-      line.textContent = text;
-      said.appendChild(line);
-      while (said.childElementCount > SAID_KEPT) said.firstElementChild.remove();
+      if (!saying.length) queueMicrotask(sayLine);
+      saying.push(text);
     },
 
     // The name of the board's cell in column 1..7 at height 1..6.
@@ -104,7 +105,7 @@
       buttons.forEach((button, index) => {
         if (count === 0) return button.setAttribute("aria-disabled", "true");
         button.removeAttribute("aria-disabled");
-        if (index >= count && document.activeElement === button) canvas.focus({ preventScroll: true });
+        if (index >= count && document.activeElement === button) gameArea.focus({ preventScroll: true });
         button.hidden = index >= count;
       });
       if (count > 0) sizeChoices();
@@ -146,6 +147,7 @@
     cell.tabIndex = 0;
   }
   review(cells[1][1]);
+  board.addEventListener("focusin", (event) => event.target.dataset.height && review(event.target)); // a screen reader's own moves
   board.addEventListener("keydown", (event) => {
     const step = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, 1], ArrowDown: [0, -1] }[event.key];
     if (!step || event.altKey || event.ctrlKey || event.metaKey) return;
@@ -183,6 +185,15 @@
       button.classList.toggle("unseen", !large);
     }
     if (changed) layOut();
+  }
+
+  const saying = []; // the texts of the game's current run
+  function sayLine() {
+    const line = document.createElement("p");
+    line.textContent = saying.join(" ");
+    saying.length = 0;
+    said.appendChild(line);
+    while (said.childElementCount > SAID_KEPT) said.firstElementChild.remove();
   }
 
   // Resumes the game if it waits for input.
@@ -434,7 +445,7 @@
     document.body.classList.remove("ended");
     endBox.hidden = true;
     for (const key of [styleKey, stopKey]) key.removeAttribute("aria-disabled");
-    canvas.focus({ preventScroll: true }); // the game's area: screen readers pass it the game's keys
+    gameArea.focus({ preventScroll: true }); // screen readers pass the game's area the game's keys
     compiled = compiled || compile();
     const module = {
       page,
