@@ -18,7 +18,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import poll, session  # noqa: E402
+from browser import Site, poll, session  # noqa: E402
 import driver  # noqa: E402
 from driver import check, main  # noqa: E402
 
@@ -296,6 +296,46 @@ def browser_phone(folder, golden, *_):
             for a in answers), "upright, the frame at %r, the answers at %r" % (frame, answers))
         browser.axe("a phone held upright")
         check_clean(browser, site)
+
+
+def browser_screen_reader(folder, golden, *_):
+    """The keys game under a real screen reader: Orca with Chromium under Xvfb, keys from the X
+    server. Orca is in focus mode from the start, says the game's words at the question, after each
+    of the player's moves and the computer's and at the result, as the headless game told them, and
+    reads the board's cells with its own table commands as the headless game named them."""
+    import orca
+
+    words = told(golden, KEYS_GAME)
+    if not os.path.isfile(os.path.join(folder, "index.html")):
+        raise driver.Skip("%s is not built: cmake --build BUILD --target web" % folder)
+    site = Site(folder)
+    try:
+        with orca.orca_session(site.address, loaded=None, settle=0) as reader:
+            def heard(since, text, among=False):  # all Orca said since then is the text, or holds it
+                orca.poll("Orca to say %r" % text, lambda: (str.__contains__ if among else str.__eq__)(
+                    " ".join(reader.speech()[since:]), text), 20, seen=lambda: "it said %r" % reader.speech()[since:])
+
+            reader.wait_for(r"^Focus mode$", 30, since=0)
+            heard(0, " ".join(words[0][1]), among=True)
+            keys = {"<32>": "space", "<13>": "Return", "<27>": "Escape"}
+            for step, texts, _, names, _ in words[1:-1]:
+                since = len(reader.speech())
+                reader.key(keys.get(step, step))
+                heard(since, " ".join(texts))
+            # The board after the win: from the first cell, up column 2 with Orca's table commands.
+            reader.key("Tab")
+            reader.wait_for(r"^rij 1, hoogte 1: leeg")
+            reader.key("Insert+a")
+            reader.wait_for(r"^Browse mode$")
+            for command, column, height in (("Alt+Shift+Right", 2, 1), ("Alt+Shift+Up", 2, 2), ("Alt+Shift+Up", 2, 3)):
+                reader.key(command)
+                reader.wait_for("^" + re.escape(names[(6 - height) * 7 + column - 1]) + "$")
+            reader.key("Insert+a")
+            reader.wait_for(r"^Focus mode$")
+            reader.key("Escape")
+            reader.wait_for(r"Nog een keer spelen")
+    finally:
+        site.stop()
 
 
 def browser_offline(folder, golden, web_build, source):
