@@ -15,7 +15,6 @@ namespace {
 constexpr int32_t HEIGHTS = 6;
 constexpr int32_t NO_X = 284, NO_Y = 40; // the middle of "nee" (text columns 35..37 of row 3)
 constexpr int32_t COLUMN_CLICK_Y = 104;  // any height will do; this is the top row's holes
-constexpr int32_t TOP_HOLE_ROW = 7;      // drop_row of a column's sixth disc
 
 // A short text made of words and numbers.
 struct Words {
@@ -60,7 +59,6 @@ void tell_beginner(int32_t player) {
 void tell_disc(int32_t column, int32_t player) {
     // The column's drop_row still names the hole the disc was drawn in: 27 is height 1, 7 is 6.
     const int32_t height = (START_DROP_ROW - game.drop_row[column]) / DROP_ROW_STEP + 1;
-    if (height < 1 || game.drop_row[column] < TOP_HOLE_ROW) return;
     name_cell_as(column, height, disc_colour());
     announce(
         words("%s zet %d, %s op hoogte %d.", player == HUMAN ? "Jouw" : "Mijn", column, disc_colour(), height).text);
