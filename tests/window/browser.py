@@ -162,7 +162,7 @@ def poll(what, probe, timeout=TIMEOUT, seen=None):
         if value:
             return value
         time.sleep(0.05)
-    check(False, "%s: not after %.0f s (%.300s)" % (what, timeout, seen() if seen else repr(value)))
+    check(False, "%s: not after %.0f s (%s)" % (what, timeout, seen() if seen else repr(value)[:300]))
 
 
 class Browser:

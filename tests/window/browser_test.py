@@ -312,7 +312,7 @@ def browser_screen_reader(folder, golden, *_):
     try:
         with orca.orca_session(site.address, loaded=None, settle=0) as reader:
             def heard(since, text, among=False):  # all Orca said since then is the text, or holds it
-                orca.poll("Orca to say %r" % text, lambda: (str.__contains__ if among else str.__eq__)(
+                poll("Orca to say %r" % text, lambda: (str.__contains__ if among else str.__eq__)(
                     " ".join(reader.speech()[since:]), text), 20, seen=lambda: "it said %r" % reader.speech()[since:])
 
             reader.wait_for(r"^Focus mode$", 30, since=0)

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """orca.py -- the page under a real screen reader: a private Xvfb with openbox, a session bus of
 its own with AT-SPI switched on, speech-dispatcher whose only voice writes each utterance as a
 line of text, Orca with preferences of its own, and Chromium (not headless) on the page. The test
@@ -13,7 +12,6 @@ in a scratch folder that goes at the end, with every process started.
 waited for. Orca's own record (every SPEECH OUTPUT line, what it sent even when speech was cut
 short) is in `s.debug_file` until the end.
 
-By hand, to hear a page as text: orca.py URL (Ctrl+C ends it).
 Needs Debian's orca, speech-dispatcher, at-spi2-core, dbus-x11, xvfb, openbox, xdotool, x11-utils
 and chromium (scripts/install-deps). One Orca per user at a time, machine-wide: Orca refuses to
 start beside another, so these tests cannot run in parallel.
@@ -30,6 +28,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import poll  # noqa: E402
 from driver import TIMEOUT, Skip, check  # noqa: E402
 
 CHROMIUM = "/usr/bin/chromium"
@@ -277,18 +276,6 @@ class Session:
         return found
 
 
-def poll(what, probe, timeout=TIMEOUT, seen=None):
-    """Calls probe() until it gives something true and returns that; fails after `timeout`,
-    saying all that seen() gives then (what was said can be long)."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = probe()
-        if value:
-            return value
-        time.sleep(0.05)
-    check(False, "%s: not within %.0f s%s" % (what, timeout, " (%s)" % seen() if seen else ""))
-
-
 @contextlib.contextmanager
 def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0, settings=None):
     """A Session on `url` in the folder `scratch` (made if missing, removed with all it holds at
@@ -312,33 +299,3 @@ def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0, set
             session.close()
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-
-
-def main():
-    """orca.py URL: the page under Orca, each utterance printed as it comes, until Ctrl+C (or
-    SIGTERM), which end everything it started."""
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-
-    def interrupt(signum, frame):
-        signal.signal(signal.SIGINT, signal.SIG_IGN)  # once: a second one must not cut the end short
-        signal.signal(signal.SIGTERM, signal.SIG_IGN)
-        raise KeyboardInterrupt
-
-    signal.signal(signal.SIGINT, interrupt)  # also when started in the background, where it is ignored
-    signal.signal(signal.SIGTERM, interrupt)
-    start, done = time.time(), 0
-    try:
-        with orca_session(sys.argv[1], loaded=None, settle=0) as s:
-            print("display %s; Ctrl+C ends" % s.env["DISPLAY"], flush=True)
-            while True:
-                for when, language, text in s.utterances()[done:]:
-                    print("%7.3f %s %s" % (float(when) - start, language, text), flush=True)
-                    done += 1
-                time.sleep(0.05)
-    except KeyboardInterrupt:
-        pass
-
-
-if __name__ == "__main__":
-    main()
