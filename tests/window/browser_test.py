@@ -186,8 +186,8 @@ def browser_game(folder, golden, *_):
 
 
 def check_focus(browser, words):
-    """From the game's area Tab goes to the board, and from there to the choices, taking no key to
-    the game; the arrows move among the board's cells, the game's keys still reach the game."""
+    """From the game's area Tab goes to the board and then the choices, taking no key to the game;
+    the arrows move among the board's cells, the game's keys still reach the game."""
     from selenium.webdriver.common.keys import Keys
 
     def focused():
@@ -204,11 +204,12 @@ def check_focus(browser, words):
     for key, cell in moves:
         browser.keys(key)
         check(focused() == ["gridcell", cell], "an arrow in the board went to %r, not %r" % (focused(), cell))
-    browser.keys(Keys.TAB)
-    check(focused() == ["BUTTON", "ja"], "Tab from the board went to %r" % focused())
-    browser.keys(Keys.TAB, hold=Keys.SHIFT)
-    browser.keys(Keys.TAB, hold=Keys.SHIFT)
-    check(focused()[0] == "application", "Shift+Tab twice went to %r" % focused())
+    for name in ("ja", "nee"):
+        browser.keys(Keys.TAB)
+        check(focused() == ["BUTTON", name], "Tab went to %r, not %s" % (focused(), name))
+    for _ in range(3):
+        browser.keys(Keys.TAB, hold=Keys.SHIFT)
+    check(focused()[0] == "application", "Shift+Tab three times went to %r" % focused())
     check(browser.read_canvas(())[0] == frame and len(browser.audio()["tones"]) == tones,
           "Tab or an arrow in the board reached the game")
     browser.keys(Keys.TAB)
@@ -301,8 +302,9 @@ def browser_phone(folder, golden, *_):
 def browser_screen_reader(folder, golden, *_):
     """The keys game under a real screen reader: Orca with Chromium under Xvfb, keys from the X
     server. Orca is in focus mode from the start, says the game's words at the question, after each
-    of the player's moves and the computer's and at the result, as the headless game told them, and
-    reads the board's cells with its own table commands as the headless game named them."""
+    of the player's moves and the computer's and at the result, as the headless game told them,
+    reads the board's cells after the game with its own table commands as the headless game named
+    them, and says the end's offer."""
     import orca
 
     words = told(golden, KEYS_GAME)
@@ -317,25 +319,31 @@ def browser_screen_reader(folder, golden, *_):
 
             reader.wait_for(r"^Focus mode$", 30, since=0)
             heard(0, " ".join(words[0][1]), among=True)
-            keys = {"<32>": "space", "<13>": "Return", "<27>": "Escape"}
+            keys = {"<32>": "space", "<13>": "Return"}
             for step, texts, _, names, _ in words[1:-1]:
                 since = len(reader.speech())
                 reader.key(keys.get(step, step))
                 heard(since, " ".join(texts))
-            # The board after the win: from the first cell, up column 2 with Orca's table commands.
-            reader.key("Tab")
-            reader.wait_for(r"^rij 1, hoogte 1: leeg")
-            reader.key("Insert+a")
-            reader.wait_for(r"^Browse mode$")
-            for command, column, height in (("Alt+Shift+Right", 2, 1), ("Alt+Shift+Up", 2, 2), ("Alt+Shift+Up", 2, 3)):
-                reader.key(command)
-                reader.wait_for("^" + re.escape(names[(6 - height) * 7 + column - 1]) + "$")
-            reader.key("Insert+a")
-            reader.wait_for(r"^Focus mode$")
+                if "Je hebt gewonnen !" in texts:
+                    review_board(reader, names)
             reader.key("Escape")
             reader.wait_for(r"Nog een keer spelen")
     finally:
         site.stop()
+
+
+def review_board(reader, names):
+    """Reads the board as a player does after a game: to its first cell, up column 2 with Orca's
+    own table commands, and back to focus mode."""
+    reader.key("Tab")
+    reader.wait_for("^" + re.escape(names[35]))  # rij 1, hoogte 1
+    reader.key("Insert+a")
+    reader.wait_for(r"^Browse mode$")
+    for command, column, height in (("Alt+Shift+Right", 2, 1), ("Alt+Shift+Up", 2, 2), ("Alt+Shift+Up", 2, 3)):
+        reader.key(command)
+        reader.wait_for("^" + re.escape(names[(6 - height) * 7 + column - 1]) + "$")
+    reader.key("Insert+a")
+    reader.wait_for(r"^Focus mode$")
 
 
 def browser_offline(folder, golden, web_build, source):
