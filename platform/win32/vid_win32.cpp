@@ -20,6 +20,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
+#include "platform/window_scale.h"
 #include "platform/window_thread.h"
 #include "screen/screen_state.h"
 
@@ -167,19 +168,14 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
-// Returns the whole number by which a screen of this many dots per inch enlarges the window at
-// the start, so that it is not a stamp on a high-density screen; 1 on an ordinary one.
+// Returns the whole number by which the window starts enlarged: the screen's density's, made
+// smaller until the window fits the work area.
 int32_t start_scale(const SIZE& work_area) {
     HDC screen_dc = GetDC(nullptr);
     const int32_t dpi = GetDeviceCaps(screen_dc, LOGPIXELSX);
     ReleaseDC(nullptr, screen_dc);
-    int32_t scale = std::max(1, dpi / 96);
-    while (scale > 1) {
-        const SIZE outer = outer_size(FRAME_WIDTH * scale, FRAME_HEIGHT * scale);
-        if (outer.cx <= work_area.cx && outer.cy <= work_area.cy) break;
-        --scale;
-    }
-    return scale;
+    const SIZE outer = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
+    return start_scale(dpi, work_area.cx, work_area.cy, outer.cx - FRAME_WIDTH, outer.cy - FRAME_HEIGHT);
 }
 
 // Creates the window, centred in the work area, with the client area asked for (times the start

@@ -12,6 +12,7 @@
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/web/web.h"
+#include "platform/window_scale.h"
 #include "screen/screen.h"
 #include "support.h"
 
@@ -238,6 +239,19 @@ TEST(ScreenHelpers, BrowserKeysQueueTheDesktopsCodes) {
     for (const auto& k : keys)
         EXPECT_EQ(web_key_code(k.key_number, k.character, k.modifiers), k.code)
             << "keyCode " << k.key_number << ", character " << k.character << ", modifiers " << k.modifiers;
+}
+
+// The real windows start at the screen's whole-number scale, made smaller until the window with
+// its frame fits the work area.
+TEST(ScreenHelpers, WindowsStartAtTheScreensScaleThatFits) {
+    const struct {
+        int32_t dpi, work_width, work_height, frame_width, frame_height, scale;
+    } screens[] = {{96, 1920, 1080, 16, 39, 1},  {0, 3840, 2160, 0, 0, 1},     {191, 3840, 2160, 16, 39, 1},
+                   {192, 3840, 2160, 16, 39, 2}, {192, 1296, 999, 16, 39, 2},  {192, 1295, 999, 16, 39, 1},
+                   {192, 1296, 998, 16, 39, 1},  {288, 1920, 1440, 16, 39, 2}, {384, 2560, 1920, 0, 0, 4}};
+    for (const auto& s : screens)
+        EXPECT_EQ(start_scale(s.dpi, s.work_width, s.work_height, s.frame_width, s.frame_height), s.scale)
+            << s.dpi << " dpi, " << s.work_width << " x " << s.work_height;
 }
 
 // A game loop that polls without a pause must not keep the window thread from the screen lock:
