@@ -170,7 +170,7 @@ std::wstring widen(const std::string& text) {
 
 // Returns the whole number by which the window starts enlarged: the screen's density's, made
 // smaller until the window fits the work area.
-int32_t start_scale(const SIZE& work_area) {
+int32_t scale_for(const SIZE& work_area) {
     HDC screen_dc = GetDC(nullptr);
     const int32_t dpi = GetDeviceCaps(screen_dc, LOGPIXELSX);
     ReleaseDC(nullptr, screen_dc);
@@ -198,7 +198,7 @@ bool create_window(const WindowRequest& request) {
     RECT work = {0, 0, 1024, 768};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const SIZE area = {work.right - work.left, work.bottom - work.top};
-    const int32_t scale = start_scale(area);
+    const int32_t scale = scale_for(area);
     const SIZE outer = outer_size(request.width * scale, request.height * scale);
     const int32_t x = work.left + std::max<int32_t>(0, (area.cx - outer.cx) / 2);
     const int32_t y = work.top + std::max<int32_t>(0, (area.cy - outer.cy) / 2);
