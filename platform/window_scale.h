@@ -10,3 +10,7 @@
 // plus the window's frame (`frame_width` x `frame_height` pixels around it) fits a work area of
 // `work_width` x `work_height`; never less than 1. A dpi of 0 or less (unknown) counts as 96.
 int32_t start_scale(int32_t dpi, int32_t work_width, int32_t work_height, int32_t frame_width, int32_t frame_height);
+
+// Returns the density an X desktop asks for in its resources (the resource manager's text, lines
+// "name:\tvalue"): the value of Xft.dpi, rounded; 0 when the text is missing or names none.
+int32_t dpi_of_resources(const char* resources);

@@ -1,6 +1,6 @@
 // sdl.h -- what the SDL platform's files share: event handling and sound upkeep.
 //
-// Private to platform/sdl (vid_sdl.cpp, in_sdl.cpp, snd_sdl.cpp).
+// Private to platform/sdl (vid_sdl.cpp, in_sdl.cpp, snd_sdl.cpp, dpi_sdl.cpp).
 #pragma once
 
 #include <SDL.h>
@@ -29,3 +29,8 @@ void wake_window();
 // Waits until the queued tone samples have played, so the end of the program does not cut the
 // last tone short. Called by the window thread while the game thread is parked.
 void drain_audio();
+
+// Returns the density the desktop asks for: on X, its resource Xft.dpi (192 on a desktop scaled
+// to 200 %), which X itself leaves to the programs; 0 elsewhere or where none is set. Called by
+// the window thread once, for the window's start size.
+int32_t desktop_dpi(SDL_Window* window);

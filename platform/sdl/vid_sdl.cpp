@@ -6,6 +6,7 @@
 // the pass period has passed (10 ms while busy; once quiet there is no period); each pass turns
 // events into keys and mouse state and copies the changed frame rows into a streaming texture
 // under the screen lock, then presents the texture when anything changed.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -23,6 +24,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl.h"
 #include "platform/sdl/window_icon.h"
+#include "platform/window_scale.h"
 #include "platform/window_thread.h"
 #include "screen/screen_state.h"
 
@@ -105,12 +107,25 @@ void set_window_icon() {
     SDL_FreeSurface(icon);
 }
 
-// Creates the window, its software renderer and the frame texture. Returns false on failure.
+// Gives the hidden window the size of the frame at the desktop's whole-number scale that fits
+// the display's usable area, centred; the frame's pixels and the mouse scale with it.
+void size_window(const WindowRequest& request) {
+    SDL_Rect usable{0, 0, request.width, request.height};
+    SDL_GetDisplayUsableBounds(std::max(0, SDL_GetWindowDisplayIndex(window)), &usable);
+    const int32_t scale = start_scale(desktop_dpi(window), usable.w, usable.h, 0, 0);
+    if (scale == 1) return;
+    SDL_SetWindowSize(window, request.width * scale, request.height * scale);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+// Creates the window, its software renderer and the frame texture, and shows the window at its
+// start size. Returns false on failure.
 bool create_window(const WindowRequest& request) {
     window = SDL_CreateWindow(request.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, request.width,
-                              request.height, SDL_WINDOW_RESIZABLE);
+                              request.height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window) return false;
     SDL_SetWindowMinimumSize(window, FRAME_WIDTH, FRAME_HEIGHT);
+    size_window(request);
     set_window_icon();
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer) return false;
@@ -122,6 +137,7 @@ bool create_window(const WindowRequest& request) {
     if (!texture) return false;
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     SDL_StartTextInput();
+    SDL_ShowWindow(window);
     return true;
 }
 

@@ -242,7 +242,7 @@ TEST(ScreenHelpers, BrowserKeysQueueTheDesktopsCodes) {
 }
 
 // The real windows start at the screen's whole-number scale, made smaller until the window with
-// its frame fits the work area.
+// its frame fits the work area; on X the desktop's scale is the resource Xft.dpi.
 TEST(ScreenHelpers, WindowsStartAtTheScreensScaleThatFits) {
     const struct {
         int32_t dpi, work_width, work_height, frame_width, frame_height, scale;
@@ -252,6 +252,15 @@ TEST(ScreenHelpers, WindowsStartAtTheScreensScaleThatFits) {
     for (const auto& s : screens)
         EXPECT_EQ(start_scale(s.dpi, s.work_width, s.work_height, s.frame_width, s.frame_height), s.scale)
             << s.dpi << " dpi, " << s.work_width << " x " << s.work_height;
+    const std::pair<const char*, int32_t> resources[] = {{"Xft.dpi:\t192\n", 192},
+                                                         {"Xft.antialias:\t1\nXft.dpi:\t143.6\nXft.hinting:\t1\n", 144},
+                                                         {"Xft.dpi:\t96", 96},
+                                                         {"Xft.dpix:\t192\n", 0},
+                                                         {"*dpi:\t192\nXcursor.size:\t48\n", 0},
+                                                         {"Xft.dpi:\t-5\n", 0},
+                                                         {"", 0},
+                                                         {nullptr, 0}};
+    for (auto [text, dpi] : resources) EXPECT_EQ(dpi_of_resources(text), dpi) << (text ? text : "(none)");
 }
 
 // A game loop that polls without a pause must not keep the window thread from the screen lock:

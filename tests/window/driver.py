@@ -69,9 +69,10 @@ def transcript(golden, scenario):
 
 
 class Display:
-    """A private Xvfb (and, with wm, openbox) on a display number of its own choosing."""
+    """A private Xvfb (and, with wm, openbox) on a display number of its own choosing; with
+    resources, the X resources a desktop sets (as xrdb lines: "Xft.dpi: 192")."""
 
-    def __init__(self, wm=False, size="1600x1200"):
+    def __init__(self, wm=False, size="1600x1200", resources=None):
         for tool in ("Xvfb", "xdotool", "import") + (("openbox",) if wm else ()):
             check(shutil.which(tool), "%s is missing (run scripts/install-deps)" % tool)
         read, write = os.pipe()
@@ -85,6 +86,8 @@ class Display:
         if wm:
             time.sleep(0.5)
         self.xdo("mousemove", 0, 0)  # the pointer starts away from any window
+        if resources:
+            self.run("xrdb", "-nocpp", "-merge", input=resources.encode(), check=True)
 
     def run(self, *command, **options):
         return subprocess.run(list(map(str, command)), env=self.env, timeout=TIMEOUT, **options)

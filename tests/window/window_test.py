@@ -12,7 +12,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from driver import H, W, WINE, Display, Program, Skip, WinePrefix, check, frame_hash, main, transcript  # noqa: E402
+from driver import H, W, WINE, Display, Program, Shot, Skip, WinePrefix, check, frame_hash, main, transcript  # noqa: E402
 
 RED, YELLOW, WHITE = 0xFF4400, 0xFFFF00, 0xFFFFFF
 ERROR_TONES = [(600, 120), (500, 240)]
@@ -39,10 +39,10 @@ def question(shot):
 CASES = {}
 
 
-def session(path, body, wm=False, started=False, **options):
-    """Runs body(program) against a fresh display and program, and always cleans both up. With
-    started, first waits for the program's window to show the start question."""
-    display, program = Display(wm=wm), None
+def session(path, body, wm=False, started=False, resources=None, **options):
+    """Runs body(program) against a fresh display (with these X resources) and program, and always
+    cleans both up. With started, first waits for the program's window to show the start question."""
+    display, program = Display(wm=wm, resources=resources), None
     try:
         program = Program(display, os.path.abspath(path), **options)
         if started:
@@ -103,6 +103,28 @@ def game_start(p, golden, shim=None):
     check(home == [] and os.listdir(p.path("tmp")) == [] and said == [],
           "written outside temp: %r %r; stderr %r" % (home, os.listdir(p.path("tmp")), said))
     check(not p.outliving(), "processes outlive the game: %r" % p.outliving())
+
+
+@case(resources="Xft.dpi: 192")
+def game_dense(p, golden, shim=None):
+    """A desktop scaled to 200 %: the window opens at twice the size, each frame pixel 2 x 2 device
+    pixels, and clicks on "ja" and above a column land as at 1 x."""
+    p.find_window()
+
+    def at_one(shot):  # the frame at 1 x, when the shot is it at 2 x
+        if (shot.width, shot.height) != (2 * W, 2 * H):
+            return None
+        frame = b"".join(shot.rgb[6 * W * 2 * y + 6 * x:6 * W * 2 * y + 6 * x + 3] for y in range(H) for x in range(W))
+        return Shot(W, H, frame) if scaled(frame, 2 * W, 2 * H, 2) == shot.rgb else None
+
+    p.wait_screen("the start screen at 2 x", lambda s: at_one(s) and frame_hash(at_one(s).rgb) == golden_start_hash(golden))
+    p.click(2 * 246, 2 * 37)  # "ja"
+    p.wait_screen("the question answered", lambda s: at_one(s) and at_one(s).colours(3, 31) == set())
+    p.click(2 * 195, 2 * 200)  # above column 2
+    p.wait_screen("the discs in 2 and 4", lambda s: at_one(s) and at_one(s).pixel(*hole(2, 0)) == RED and
+                  at_one(s).pixel(*hole(4, 0)) == YELLOW)
+    p.keys("Escape")
+    expect_exit(p, 0, "Escape")
 
 
 def game_no_sound(viertal, golden, shim=None):
