@@ -121,6 +121,26 @@ def page_loads(site, start):
     return first, returning, asked
 
 
+# Screens the page opens on for its layout shift: CSS pixels, device pixels a CSS pixel, a phone.
+SHIFT_SCREENS = [(1366, 768, 1, False), (844, 390, 3, True), (390, 844, 3, True)]
+
+
+def opening_shifts(site, start):
+    """The cumulative layout shift of the page as it opens on each screen, user input or not."""
+    scores = []
+    for width, height, ratio, phone in SHIFT_SCREENS:
+        browser = Browser(site, phone=phone)
+        try:
+            browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=ratio,
+                        mobile=phone)
+            browser.open()
+            browser.wait_frame("the start screen", start)
+            scores.append(sum(score for score, _ in browser.shifts()))
+        finally:
+            browser.quit()
+    return scores
+
+
 def busy_seconds(browser):
     """The main thread's time in tasks so far, without the DevTools commands that ask for it."""
     metrics = {m["name"]: m["value"] for m in browser.cdp("Performance.getMetrics")["metrics"]}
@@ -261,12 +281,16 @@ def main():
     site = Site(folder)
     try:
         first, returning, asked, busy, wakeups, latencies = measure(site, steps[0][1], game_keys(steps))
+        shifts = opening_shifts(site, steps[0][1])
     finally:
         site.stop()
     print("| browser: page load to the first complete start screen (%d first visits, fresh profiles, headless "
           "Chromium) | %s | < 300 ms |" % (len(first), spread(first)))
     print("| browser: the same, returning visits (service worker installed; %d runs) | %s | |"
           % (len(returning), spread(returning)))
+    print("| browser: layout shift as the page opens on %s | %s | 0 |" % (
+        ", ".join("%d x %d%s" % (w, h, " (phone)" if phone else "") for w, h, _, phone in SHIFT_SCREENS),
+        "; ".join("%.2f" % score for score in shifts)))
     key_rows(latencies)
     print("| browser: main-thread busy time at the start question, %d x %.0f s; timers and animation frames fired "
           "(asked for) meanwhile, at most | %.3f %% (max %.3f); %d (%d) | < 0.5 %%; none |"

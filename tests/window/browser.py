@@ -34,9 +34,13 @@ SWITCHES = ["--headless=new", "--no-sandbox", "--no-first-run", "--disable-quic"
 
 # Counts the timers and animation frames asked for and those that fired; records each oscillator started (pitch,
 # start, stop on the context's clock), each loudness curve (its first, third, highest and last
-# values) and, block by block, the pitch of what reaches the speakers loudly; and each text added
-# to the page's live region, with the politeness the page gave that region.
+# values) and, block by block, the pitch of what reaches the speakers loudly; each text added
+# to the page's live region, with the politeness the page gave that region; and each layout shift.
 RECORDER = r"""(() => {
+  const shifts = window.__shifts = [];
+  new PerformanceObserver((list) => {
+    for (const shift of list.getEntries()) shifts.push([shift.value, shift.sources.map((s) => s.node && s.node.id)]);
+  }).observe({ type: "layout-shift", buffered: true });
   const said = window.__said = [];
   document.addEventListener("DOMContentLoaded", () => {
     const region = document.querySelector("[aria-live], [role=log], [role=status], [role=alert]");
@@ -271,6 +275,10 @@ class Browser:
         self.cdp("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
         settled()
         self.cdp("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def shifts(self):
+        """The page's layout shifts so far, user input or not: [[score, [ids of what moved]]]."""
+        return self.js("return window.__shifts")
 
     def said(self):
         """Every text added to the page's live region so far: [[text, politeness]]."""

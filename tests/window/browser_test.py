@@ -111,9 +111,15 @@ def check_clean(browser, site):
     check(not site.foreign and not elsewhere, "requests beyond the site: %r %r" % (site.foreign, elsewhere))
 
 
-def check_layout(browser):
+def check_unmoved(browser, what):
+    """Nothing on the page moved while it opened: a layout shift of 0."""
+    check(not browser.shifts(), "%s: the page moved as it opened: %r" % (what, browser.shifts()))
+
+
+def check_layout(browser, start):
     """On every screen the frame stands centred, at the expected size, on whole device pixels
-    (within the browser's layout unit of 1/64 CSS pixel, which it snaps to device pixels)."""
+    (within the browser's layout unit of 1/64 CSS pixel, which it snaps to device pixels), both
+    when the screen changes under the page and when the page opens on it, then without moving."""
     for (width, height, ratio), size in SCREENS:
         browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=ratio,
                      mobile=False)
@@ -126,8 +132,12 @@ def check_layout(browser):
             return (all(near(v, w) for v, w in zip(box[2:], size)) and all(near(v, round(v)) for v in box) and
                     all(abs(m) <= 2 for m in margins))
 
-        poll("on %gx%g at %g the frame centred at %r device pixels" % (width, height, ratio, size), placed,
-             seen=lambda: "at %r" % box)
+        what = "on %gx%g at %g" % (width, height, ratio)
+        poll(what + ": the frame centred at %r device pixels" % (size,), placed, seen=lambda: "at %r" % box)
+        browser.open()
+        browser.wait_frame(what + ", opened", start)
+        poll(what + ", opened: the frame centred at %r device pixels" % (size,), placed, seen=lambda: "at %r" % box)
+        check_unmoved(browser, what)
     browser.cdp("Emulation.clearDeviceMetricsOverride")
 
 
@@ -143,6 +153,7 @@ def browser_game(folder, golden, *_):
         steps, words = transcript(golden, KEYS_GAME), told(golden, KEYS_GAME)
         browser.open()
         browser.wait_frame("the start screen", steps[0][1])
+        check_unmoved(browser, "the page opened")
         said = [0]
         check_told(browser, "the start", *words[0][1:4], said)
         check(browser.js("return " + ACTIVE) == "application", "at the start the focus is on %s"
@@ -181,7 +192,7 @@ def browser_game(folder, golden, *_):
         browser.keys(Keys.ARROW_DOWN)
         check(browser.js("return __kept") == [False] * 5 + [True], "F12, Ctrl+A and Alt+J are the browser's, the "
               "arrow the game's: %r" % browser.js("return __kept"))
-        check_layout(browser)
+        check_layout(browser, steps[0][1])
         check_clean(browser, site)
 
 
@@ -262,6 +273,7 @@ def browser_phone(folder, golden, *_):
         steps = {step: (frame, tones) for step, frame, tones in transcript(golden)}
         browser.open()
         browser.wait_frame("the start screen", steps["start"][0])
+        check_unmoved(browser, "a phone on its side")
         frame, keys, answers = browser.box(), [browser.box("style-key"), browser.box("stop-key")], touch_answers(browser)
         check([round(v, 2) for v in frame] == [162, 0, 520, 390] and keys[0][0] + keys[0][2] <= 162 and
               keys[1][0] >= 682, "the frame at %r, the touch keys at %r" % (frame, keys))
@@ -291,6 +303,7 @@ def browser_phone(folder, golden, *_):
                     screenOrientation={"type": "portraitPrimary", "angle": 0})
         browser.open()
         browser.wait_frame("upright, the start screen", steps["start"][0])
+        check_unmoved(browser, "a phone held upright")
         frame, answers = browser.box(), touch_answers(browser)
         check([a[0] for a in answers] == ["ja", "nee"] and all(
             a[2] >= frame[1] + frame[3] and a[1] >= 0 and a[1] + a[3] <= 390 and a[3] >= 64 and a[4] >= 44

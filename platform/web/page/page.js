@@ -376,6 +376,7 @@
       width: frameWidth / ratio, height: frameHeight / ratio };
     canvas.style.left = frameBox.left + "px";
     canvas.style.top = frameBox.top + "px";
+    canvas.style.visibility = "visible";
     if (keys) {
       // The first answer on the left, over the style key; the second on the right, over Stop.
       const answers = buttons.filter((button) => !button.hidden && button.classList.contains("touch-key"));
