@@ -1,4 +1,4 @@
-// png.h -- a small deterministic PNG writer (8-bit RGBA, fixed-Huffman deflate), no zlib needed.
+// png.h -- a small deterministic PNG writer (8-bit RGBA, adaptive row filters, zlib level 9).
 #pragma once
 
 #include <cstdint>

@@ -3,13 +3,14 @@
 
 #include <cstdint>
 
-constexpr int32_t AGAINST_RANDOM = -1; // --against random
+constexpr int32_t AGAINST_RANDOM = -1;    // --against random
+constexpr int32_t MAX_GAMES = 10'000'000; // --games: a few minutes of the slowest pairing
 
 // Everything the command line can say; `given_*` tells which options were present.
 struct LabOptions {
     int32_t tactic = 0;               // --tactic 0..3
     int32_t against = AGAINST_RANDOM; // --against random|0..3
-    int32_t games = 0;                // --games >= 1
+    int32_t games = 0;                // --games 1..MAX_GAMES
     uint64_t seed = 1;                // --seed
     int32_t moves = 0;                // --moves 0..42
     double random = 0.5;              // --random [0, 1)
@@ -40,4 +41,6 @@ struct MatchResult {
 };
 
 // Plays options.games complete games, tactic A against the opponent, alternating who begins.
-MatchResult run_match(const LabOptions& options);
+// With `show_progress_on_stderr` (stderr is a terminal) a match of more than two seconds shows
+// how far it has got on stderr, in one line wiped at the end.
+MatchResult run_match(const LabOptions& options, bool show_progress_on_stderr);

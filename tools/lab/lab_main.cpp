@@ -1,6 +1,7 @@
 // lab_main.cpp -- viertal-lab: the computer's scores, the win test and style-against-style matches.
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "rules/board.h"
 #include "rules/evaluate.h"
@@ -44,7 +45,7 @@ int run_win(const LabOptions& options) {
 
 // Plays the match and prints its tally and A's mean decision time.
 int run_match_command(const LabOptions& options) {
-    MatchResult result = run_match(options);
+    MatchResult result = run_match(options, isatty(STDERR_FILENO) != 0);
     std::printf("wins %lld draws %lld losses %lld\n", static_cast<long long>(result.wins),
                 static_cast<long long>(result.draws), static_cast<long long>(result.losses));
     double mean_us = result.decisions > 0 ? result.decision_seconds * 1e6 / result.decisions : 0.0;

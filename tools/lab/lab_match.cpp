@@ -4,6 +4,7 @@
 // asked, the board is turned round (COMPUTER and HUMAN swapped) so the evaluation sees its discs
 // as its own, and turned back after.
 #include <chrono>
+#include <cstdio>
 
 #include "rules/board.h"
 #include "rules/evaluate.h"
@@ -83,15 +84,41 @@ int32_t play_game(const LabOptions& options, bool a_begins, const TacticWeights&
     }
 }
 
+// How far a long match has got, for whoever watches the terminal: from two seconds on, one line
+// on stderr, rewritten in place twice a second and wiped at the end.
+struct Progress {
+    bool shown; // stderr is a terminal
+    bool written = false;
+    std::chrono::steady_clock::time_point next = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+};
+
+// Rewrites the progress line when it is due; `done` of `games` games played.
+void show_progress(Progress& progress, int32_t done, int32_t games) {
+    if (!progress.shown) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < progress.next) return;
+    progress.next = now + std::chrono::milliseconds(500);
+    progress.written = true;
+    std::fprintf(stderr, "\rgame %d of %d (%d %%)", done, games, static_cast<int32_t>(100LL * done / games));
+    std::fflush(stderr);
+}
+
+// Wipes the progress line, if one was written, so that only the tally stays on the terminal.
+void end_progress(const Progress& progress) {
+    if (progress.written) std::fprintf(stderr, "\r%40s\r", "");
+}
+
 } // namespace
 
-MatchResult run_match(const LabOptions& options) {
+MatchResult run_match(const LabOptions& options, bool show_progress_on_stderr) {
     MatchResult result;
     TacticWeights weights_b = weights_of(options.against == AGAINST_RANDOM ? 0 : options.against);
     weights_of(options.tactic); // leaves A's style in game.tactic
     seed_random(static_cast<double>(options.seed), 0);
     OpponentRandom r{options.seed};
+    Progress progress{show_progress_on_stderr};
     for (int32_t g = 0; g < options.games; ++g) {
+        show_progress(progress, g, options.games);
         int32_t winner = play_game(options, g % 2 == 0, weights_b, r, result);
         if (winner == COMPUTER)
             ++result.wins;
@@ -100,5 +127,6 @@ MatchResult run_match(const LabOptions& options) {
         else
             ++result.draws;
     }
+    end_progress(progress);
     return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "rules/evaluate.h"
 #include "rules/game_state.h"
 #include "tools/lab/lab.h"
 
@@ -13,7 +14,10 @@ namespace {
 const char HELP[] = "usage: viertal-lab COMMAND [OPTIONS]\n"
                     "\n"
                     "Analysis of the computer's play. Cells are numbered 1..42 as 7 x row + column, row 0 at the\n"
-                    "bottom and column 1 at the left; CELLS is a comma-separated list such as 1,8,15.\n"
+                    "bottom and column 1 at the left; CELLS is a comma-separated list such as 1,8,15. The discs\n"
+                    "given must make a position of a game: none above an empty cell, and the sides' counts as\n"
+                    "turns give them (for scores, with the computer to move, the human has as many discs as\n"
+                    "the computer or one more; for win either side may have moved last).\n"
                     "\n"
                     "  viertal-lab scores --tactic T [--computer CELLS] [--human CELLS] [--moves N] [--random R]\n"
                     "      Prints 'scores S1 S2 S3 S4 S5 S6 S7' (each column's score, -999 for a full column) and\n"
@@ -25,17 +29,20 @@ const char HELP[] = "usage: viertal-lab COMMAND [OPTIONS]\n"
                     "      Prints 'win' when that player has four in a line, otherwise 'no win'.\n"
                     "\n"
                     "  viertal-lab match --tactic A --against random|0|1|2|3 --games N [--seed S]\n"
-                    "      Plays N games of style A against an opponent moving at random among the open columns\n"
-                    "      or with style B, alternating who begins (A begins the first game). Prints\n"
-                    "      'wins W draws D losses L' from A's side, then 'mean decision time X us per move' for\n"
-                    "      A's moves. S (default 1) makes the games repeatable.\n"
+                    "      Plays N games (1 to 10000000, a few minutes at most) of style A against an opponent\n"
+                    "      moving at random among the open columns or with style B, alternating who begins (A\n"
+                    "      begins the first game). Prints 'wins W draws D losses L' from A's side, then 'mean\n"
+                    "      decision time X us per move' for A's moves. S (default 1) makes the games repeatable.\n"
+                    "      On a terminal, a match that runs for more than two seconds shows how far it has got\n"
+                    "      on stderr.\n"
                     "\n"
                     "  viertal-lab --help\n"
                     "      Prints this text.\n"
                     "\n"
                     "Bad input (an unknown command or option, a missing or malformed value, a cell outside 1..42,\n"
-                    "given twice or for both sides, a style outside 0..3, N < 1) prints one line on stderr and\n"
-                    "exits with status 2 without printing anything else.\n";
+                    "given twice or for both sides, a position no game reaches, a style outside 0..3, N outside\n"
+                    "its range) prints one line on stderr and exits with status 2 without printing anything\n"
+                    "else.\n";
 
 // Returns true when `text` is a whole decimal number of at most 18 digits; stores it in `value`.
 bool parse_decimal(const char* text, int64_t& value) {
@@ -110,10 +117,16 @@ void apply_option(const char* option, const char* value, LabOptions& o) {
         o.tactic = parse_ranged(option, value, 0, 3);
         o.given_tactic = true;
     } else if (std::strcmp(option, "--against") == 0) {
-        o.against = std::strcmp(value, "random") == 0 ? AGAINST_RANDOM : parse_ranged(option, value, 0, 3);
+        int64_t style = 0;
+        if (std::strcmp(value, "random") == 0)
+            o.against = AGAINST_RANDOM;
+        else if (parse_decimal(value, style) && style < TACTIC_COUNT)
+            o.against = static_cast<int32_t>(style);
+        else
+            lab_fail("--against needs random, 0, 1, 2 or 3, not", value);
         o.given_against = true;
     } else if (std::strcmp(option, "--games") == 0) {
-        o.games = parse_ranged(option, value, 1, 100000000);
+        o.games = parse_ranged(option, value, 1, MAX_GAMES);
         o.given_games = true;
     } else if (std::strcmp(option, "--seed") == 0) {
         int64_t seed = 0;
@@ -145,6 +158,29 @@ void require_options(LabCommand command, const LabOptions& o) {
     if (command == LabCommand::win && !o.given_player) lab_fail("missing --player");
     if (command == LabCommand::match && !o.given_against) lab_fail("missing --against");
     if (command == LabCommand::match && !o.given_games) lab_fail("missing --games");
+}
+
+// Fails the run when the discs given make a position no game reaches: a disc above an empty cell,
+// or disc counts that taking turns cannot give. `scores` asks for the computer's move, so the
+// human, who may have begun, has as many discs as the computer or one more; after `win`'s
+// question either side may have moved last. (A cell given twice never gets this far.)
+void require_reachable(LabCommand command, const LabOptions& o) {
+    char message[160];
+    for (int32_t cell = COLUMN_COUNT + 1; cell <= CELL_COUNT; ++cell)
+        if (o.cells[cell] != EMPTY && o.cells[cell - COLUMN_COUNT] == EMPTY) {
+            std::snprintf(message, sizeof message, "cell %d cannot hold a disc while cell %d below it is empty", cell,
+                          cell - COLUMN_COUNT);
+            lab_fail(message);
+        }
+    int32_t lead = 0; // the human's discs less the computer's
+    for (int32_t cell = 1; cell <= CELL_COUNT; ++cell) lead -= o.cells[cell];
+    const int32_t low = command == LabCommand::scores ? 0 : -1;
+    if (lead >= low && lead <= 1) return;
+    const int32_t humans = (o.disc_count + lead) / 2;
+    std::snprintf(message, sizeof message, "discs computer %d, human %d: %s", o.disc_count - humans, humans,
+                  command == LabCommand::win ? "the sides take turns, so their counts differ by one at most"
+                                             : "with the computer to move, the human has as many or one more");
+    lab_fail(message);
 }
 
 } // namespace
@@ -180,4 +216,5 @@ void parse_lab_options(LabCommand command, int argc, char** argv, LabOptions& op
         apply_option(option, argv[i + 1], options);
     }
     require_options(command, options);
+    if (command != LabCommand::match) require_reachable(command, options);
 }
