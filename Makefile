@@ -1,6 +1,6 @@
 # Viertal -- the two set-up commands of the README, and the other everyday tasks.
-#   make run      installs missing Debian packages, builds, starts the game
-#   make test     installs missing Debian packages, builds, runs every test: the format and static
+#   make run      installs the game's missing Debian packages, builds the game, starts it
+#   make test     installs every missing Debian package, builds, runs every test: the format and static
 #                 checks, the unit tests under AddressSanitizer and ThreadSanitizer, then every CTest
 #                 test (unit, fuzz seeds, the real window under Xvfb, the Windows program under
 #                 Wine, the Debian package)
@@ -20,10 +20,27 @@ WEB_PORT ?= 8640
 
 .PHONY: all deps configure build run test check bench fuzz package windows web web-run format clean
 
+# The groups of scripts/debian-packages.txt each target needs: `deps` installs the missing packages
+# of the groups of the targets asked for; make test and `make deps` alone, of every group (what
+# scripts/install-deps does when given no group).
+deps_all       = run
+deps_configure = run
+deps_build     = run
+deps_run       = run
+deps_check     = run check
+deps_windows   = run windows
+deps_web       = run web
+deps_web-run   = run web
+deps_package   = run package
+deps_fuzz      = run check fuzz
+deps_bench     = run bench windows web test
+goal_groups = $(sort $(foreach goal,$(or $(MAKECMDGOALS),all),$(deps_$(goal))))
+DEPS_GROUPS = $(if $(filter deps test,$(MAKECMDGOALS)),,$(goal_groups))
+
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(DEPS_GROUPS)
 
 configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -31,7 +48,8 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target viertal
 	./$(BUILD)/viertal
 
 test: build
