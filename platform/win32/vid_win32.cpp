@@ -26,8 +26,9 @@
 
 namespace {
 
-constexpr UINT WAKE_MESSAGE = WM_APP + 1; // the frame changed, or the program is to end
-constexpr int ICON_RESOURCE = 1;          // the game's icon in the program's resources
+constexpr UINT WAKE_MESSAGE = WM_APP + 1;      // the frame changed, or the program is to end
+constexpr UINT HOLD_SIZE_MESSAGE = WM_APP + 2; // the window was asked to be smaller than the frame
+constexpr int ICON_RESOURCE = 1;               // the game's icon in the program's resources
 const wchar_t WINDOW_CLASS[] = L"ViertalFrame";
 
 LARGE_INTEGER clock_start, clock_frequency;
@@ -128,6 +129,17 @@ SIZE outer_size(int32_t client_width, int32_t client_height) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+// Keeps a new size of the window at least the frame's client area at 1 x plus the window's frame;
+// returns true when it was asked for less. Not for the full screen or a minimised window.
+bool hold_least_size(WINDOWPOS& position) {
+    if ((position.flags & SWP_NOSIZE) != 0 || full_screen || IsIconic(window)) return false;
+    const SIZE least = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
+    if (position.cx >= least.cx && position.cy >= least.cy) return false;
+    position.cx = std::max<int32_t>(position.cx, least.cx);
+    position.cy = std::max<int32_t>(position.cy, least.cy);
+    return true;
+}
+
 // The window procedure. Input messages are handled under the screen lock; everything that can
 // send messages back to this procedure (full screen, capture, mouse tracking) runs after the
 // lock is released, and no other message takes it.
@@ -143,6 +155,16 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     case WM_GETMINMAXINFO: {
         const SIZE least = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
         reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {least.cx, least.cy};
+        return 0;
+    }
+    case WM_WINDOWPOSCHANGING:
+        if (hold_least_size(*reinterpret_cast<WINDOWPOS*>(lparam))) PostMessageW(hwnd, HOLD_SIZE_MESSAGE, 0, 0);
+        break; // DefWindowProc keeps it within the largest size
+    case HOLD_SIZE_MESSAGE: {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
         return 0;
     }
     default: break;

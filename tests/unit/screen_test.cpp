@@ -11,7 +11,9 @@
 #include "platform/cp437.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "platform/scratch_name.h"
 #include "platform/web/web.h"
+#include "platform/wide_names.h"
 #include "platform/window_scale.h"
 #include "screen/screen.h"
 #include "support.h"
@@ -209,6 +211,39 @@ TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
     std::string codes;
     for (int32_t position : {-1, 0, 1, 2, 3}) codes += std::to_string(char_code("\xFFk", position)) + " ";
     EXPECT_EQ(codes, "0 0 255 107 0 ");
+}
+
+// Windows file names: every name Windows can give (lone surrogates included) comes back to the
+// very same name through the game's strings; a broken byte becomes U+FFFD, never a crash. And
+// the scratch files' names: what scratch_name makes is read back as its writer's process, and
+// nothing else is taken for one.
+TEST(Platform, FileNamesOfWindowsAndScratchFiles) {
+    const std::pair<std::u16string, std::string> names[] = {
+        {u"C:\\Temp\\ZAQT.bmp", "C:\\Temp\\ZAQT.bmp"},
+        {u"\u0412\u0440\u0435\u043c\u0435\u043d\u043d\u043e \u4e34\u65f6",
+         "\xD0\x92\xD1\x80\xD0\xB5\xD0\xBC\xD0\xB5\xD0\xBD\xD0\xBD\xD0\xBE \xE4\xB8\xB4\xE6\x97\xB6"},
+        {u"\u00e9\U0001F600", "\xC3\xA9\xF0\x9F\x98\x80"},
+        {std::u16string({0xD800, u'x', 0xDFFF}), "\xED\xA0\x80x\xED\xBF\xBF"},
+        {std::u16string({0xDBFF}), "\xED\xAF\xBF"},
+        {u"", ""},
+    };
+    for (const auto& [wide, narrow] : names) {
+        EXPECT_EQ(narrow_name(wide), narrow);
+        EXPECT_EQ(wide_name(narrow), wide) << narrow;
+    }
+    EXPECT_EQ(wide_name("a\xC3"), u"a\uFFFD") << "cut off";
+    EXPECT_EQ(wide_name("\x80\xBF"), u"\uFFFD\uFFFD") << "stray continuations";
+    EXPECT_EQ(wide_name("\xC0\xAF/"), u"\uFFFD\uFFFD/") << "an overlong slash";
+    EXPECT_EQ(wide_name("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD") << "past U+10FFFF";
+    EXPECT_EQ(wide_name("\xE4\xB8x"), u"\uFFFD\uFFFDx") << "a sequence broken by a plain character";
+
+    EXPECT_EQ(scratch_writer(scratch_name("ZAQT.bmp", 4242), "ZAQT.bmp"), 4242);
+    EXPECT_EQ(scratch_writer(scratch_name("ZAQT.bmp", 4294967295), "ZAQT.bmp"), 4294967295);
+    for (const char* name :
+         {"ZAQT.bmp", "ZAQT.bmp.part", "ZAQT.bmp.12.1.9f.partial", "ZAQT.bmp.12.1.9f.part.x", "ZAQT.bmp.12.x.9f.part",
+          "ZAQT.bmp.12.1.9g.part", "ZAQT.bmp.12.1.part", "ZAQT.bmp..1.9f.part", "ZAQT.bmp.12.1.9f.3.part",
+          "ZAQT.bmpx12.1.9f.part", "OTHER.bmp.12.1.9f.part", "ZAQT.bmp.-12.1.9f.part"})
+        EXPECT_EQ(scratch_writer(name, "ZAQT.bmp"), 0) << name;
 }
 
 // A screen reader says a text equal to the one before it only once, so a repeated text goes out

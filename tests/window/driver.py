@@ -104,14 +104,18 @@ class Display:
 
 class WinePrefix:
     """A scratch Wine prefix, set up once, in which Windows programs then start in about a second.
-    Wine sets TEMP and TMP to the prefix's own temp folder."""
+    Wine sets TEMP and TMP to the prefix's own temp folder, in the folder of `user` if given."""
 
-    def __init__(self, display):
+    def __init__(self, display, user=None):
         check(os.access(WINE, os.X_OK), "%s is missing (run scripts/install-deps)" % WINE)
         self.root = tempfile.mkdtemp(prefix="viertal-wine-")
         # No downloads of Wine's .NET and HTML engines, and none of its debugging chatter.
+        # A UTF-8 locale: Wine spells a Windows name in the Unix one's code page, so without it a
+        # folder named in Cyrillic or Chinese cannot be made at all.
         self.env = dict(display.env, HOME=self.root, WINEPREFIX=os.path.join(self.root, "prefix"),
-                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+        if user:
+            self.env.update(USER=user, LOGNAME=user)
         subprocess.run([WINE, "wineboot", "--init"], env=self.env, timeout=180, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wineserver("-w")
@@ -133,7 +137,7 @@ class Program:
 
     def __init__(self, display, path, env=None, temp=None, audio=False, prefix=(), wine=None):
         if wine:
-            env, temp, prefix = dict(wine.env, temp=None, **(env or {})), wine.temp, (WINE,)
+            env, temp, prefix = {**wine.env, "temp": None, **(env or {})}, wine.temp, (WINE,)
         self.display, self.window = display, None
         self.root = tempfile.mkdtemp(prefix="viertal-window-")
         os.chmod(self.root, 0o755)

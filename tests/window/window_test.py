@@ -284,21 +284,30 @@ def linux_picture(viertal):
 
 def windows_game(exe, golden, viertal):
     """The Windows program under Wine and a window manager, as on Linux: the start screen; the
-    picture byte for byte the Linux program's, left alone by a second start; Alt+F4 does nothing;
-    Space, a refused key's tones, keys and held clicks to the frame of the headless win; Escape;
-    Alt+Enter at twice the size and back; the manager's close 200 ms after Alt ends with 0."""
+    picture byte for byte the Linux program's, for a user named in Cyrillic and Chinese, left
+    alone by a second start; the window made larger, then smaller than the frame, keeps the
+    frame's client area; Alt+F4 does nothing; Space, a refused key's tones, keys and held clicks to
+    the frame of the headless win; Escape; Alt+Enter at twice the size and back; the manager's
+    close 200 ms after Alt ends with 0."""
     exe = built(exe)
     picture = linux_picture(viertal)
     display = Display(wm=True)
-    prefix, program = WinePrefix(display), None
+    # A user name outside the ANSI code page of a Western Windows: its temp folder has no ANSI name.
+    prefix, program = WinePrefix(display, user="\u041f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c \u7528\u6237"), None
     try:
         program = p = Program(display, os.path.abspath(exe), wine=prefix)
         p.find_window()
         shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
         check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
         file = os.path.join(p.temp, "ZAQT.bmp")
-        check(open(file, "rb").read() == picture, "the picture differs from the Linux program's")
+        check(os.listdir(p.temp) == ["ZAQT.bmp"] and open(file, "rb").read() == picture,
+              "the picture differs from the Linux program's, or more was left: %r" % os.listdir(p.temp))
         written = os.stat(file)
+        display.xdo("windowsize", p.window, 900, 700)
+        p.wait_screen("the window larger", lambda s: (s.width, s.height) == (900, 700))
+        display.xdo("windowsize", p.window, 300, 200)
+        p.wait_screen("the window back at the frame's size", lambda s: (s.width, s.height) == (W, H)
+                      and frame_hash(s.rgb) == golden_start_hash(golden))
         p.keys("alt+F4", "alt+F4")
         time.sleep(0.5)
         check(p.proc.poll() is None and frame_hash(p.screenshot()[2]) == golden_start_hash(golden),

@@ -1,9 +1,14 @@
 // windows_test.cpp -- the Windows-only code, run under Wine: the picture file's name from "temp"
-// whatever its case, its writing into a folder (whole, replaced atomically, nothing left
-// beside it), and window messages turned into the game's keys and mouse state.
+// whatever its case, its writing into a folder (whole, replaced atomically, nothing left beside
+// it, a folder name outside the ANSI code page, a writer killed half-way), and window messages
+// turned into the game's keys and mouse state.
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -53,33 +58,121 @@ void picture_names() {
 }
 
 // Returns the names in a folder.
-std::vector<std::string> folder(const fs::path& path) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+std::vector<std::wstring> folder(const fs::path& path) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
     return names;
 }
 
-// The picture is written whole under its name and nothing else stays in the folder; a stale
-// file under the name is replaced; a missing folder gets nothing and costs nothing.
-void picture_writing() {
-    const fs::path dir = fs::temp_directory_path() / ("viertal-test-" + std::to_string(GetCurrentProcessId()));
+// Returns a new folder in the temp directory, `name` followed by this process's id.
+fs::path new_folder(const std::wstring& name) {
+    const fs::path dir = fs::temp_directory_path() / (name + std::to_wstring(GetCurrentProcessId()));
     fs::create_directory(dir);
-    const fs::path name = dir / "ZAQT.bmp";
-    SetEnvironmentVariableA("temp", dir.string().c_str());
+    return dir;
+}
 
-    expect(!picture_file_exists() && last_error() == ERROR_BAD_ARGUMENT, "no picture yet, error 1");
+// The picture is written whole under its name and nothing else stays in the folder; a stale
+// file under the name is replaced; a missing folder gets nothing and costs nothing. The same in
+// a folder whose name the ANSI code page cannot spell (Cyrillic and Chinese on a Western
+// Windows), where the picture is also shown.
+void picture_writing() {
+    const std::vector<std::wstring> only_picture = {L"ZAQT.bmp"};
+    const struct {
+        const wchar_t* name;
+        const char* where;
+    } folders[] = {
+        {L"viertal-test-", " (a plain folder)"},
+        {L"\u0412\u0440\u0435\u043c\u0435\u043d\u043d\u043e \u4e34\u65f6-", " (a Cyrillic and Chinese folder)"}};
+    for (const auto& [name, where_text] : folders) {
+        const fs::path dir = new_folder(name);
+        const fs::path file = dir / L"ZAQT.bmp";
+        const std::string where = where_text;
+        SetEnvironmentVariableW(L"temp", dir.wstring().c_str());
+
+        expect(!picture_file_exists() && last_error() == ERROR_BAD_ARGUMENT, "no picture yet, error 1" + where);
+        extract_picture();
+        expect(picture_file_exists() && last_error() == ERROR_NONE, "the picture exists, error 0" + where);
+        expect(fs::exists(file) && fs::file_size(file) == 921656 && folder(dir) == only_picture,
+               "the folder must hold the whole picture and nothing else" + where);
+        headless_start();
+        open_screen(640, 480, 32, 1, 0, 0);
+        show_picture();
+        expect(last_error() == ERROR_NONE && headless_pixel(320, 240) != headless_pixel(0, 479),
+               "the picture must be shown" + where);
+        headless_finish();
+        std::ofstream(file, std::ios::binary) << "BM";
+        extract_picture();
+        expect(fs::file_size(file) == 921656 && folder(dir) == only_picture,
+               "a stale picture must be replaced, nothing left beside it" + where);
+        fs::remove_all(dir);
+        extract_picture();
+        expect(!fs::exists(dir), "a missing folder was made" + where);
+    }
+    SetEnvironmentVariableW(L"temp", nullptr);
+}
+
+// Runs this program as a writer that is killed half-way (see main) in `dir`; returns its process
+// id once it has ended.
+DWORD run_killed_writer(const fs::path& dir) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --killed-writer \"" + dir.wstring() + L"\"";
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process)) return 0;
+    WaitForSingleObject(process.hProcess, 10000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    expect(code == 9, "the killed writer ended with " + std::to_string(code));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return process.dwProcessId;
+}
+
+// The writer of a child: begins the picture, writes half of it, and is killed as Task Manager
+// kills, with no file ended and nothing cleaned up.
+[[noreturn]] void killed_writer(const wchar_t* dir) {
+    SetEnvironmentVariableW(L"temp", dir);
+    const int32_t file = file_begin_new(picture_file_name());
+    static const std::vector<char> half(921656 / 2, 'x');
+    const bool begun = file >= 0 && file_write(file, half.data(), int64_t(half.size())) &&
+                       fs::directory_iterator(dir) != fs::directory_iterator();
+    TerminateProcess(GetCurrentProcess(), begun ? 9 : 1);
+    std::abort();
+}
+
+// A writer killed half-way leaves nothing. What a writer left that no longer runs (an older
+// version's start, or one killed while the file was being named) goes at the next write, and
+// nothing else does: not a running writer's file, not one of another file, not a name that only
+// looks like one.
+void killed_writing() {
+    const fs::path dir = new_folder(L"viertal-killed-");
+    const DWORD ended = run_killed_writer(dir);
+    expect(ended != 0 && fs::is_empty(dir), "a killed writer left something behind");
+
+    const std::wstring gone = std::to_wstring(ended), running = std::to_wstring(GetCurrentProcessId());
+    const std::vector<std::wstring> kept = {
+        L"ZAQT.bmp." + running + L".1.9f3a.part", // this very process runs
+        L"ZAQT.bmp." + gone + L".1.9f3a.partial",
+        L"ZAQT.bmp." + gone + L".x.9f3a.part",
+        L"ZAQT.bmp." + gone + L".1.part",
+        L"ZAQT.bmp.notes.part",
+        L"ZAQT.bmp",
+        L"other.bmp." + gone + L".1.9f3a.part",
+    };
+    for (const auto& name : kept) std::ofstream(dir / name) << "left";
+    std::ofstream(dir / (L"ZAQT.bmp." + gone + L".3.1a2b3c.part")) << "left by a killed start";
+    std::ofstream(dir / (L"ZAQT.bmp." + gone + L".12.ffff.part")) << "and another";
+    SetEnvironmentVariableW(L"temp", dir.wstring().c_str());
     extract_picture();
-    expect(picture_file_exists() && last_error() == ERROR_NONE, "the picture exists, error 0");
-    expect(fs::file_size(name) == 921656 && folder(dir) == std::vector<std::string>{"ZAQT.bmp"},
-           "the folder must hold the whole picture and nothing else");
-    std::ofstream(name, std::ios::binary) << "BM";
-    extract_picture();
-    expect(fs::file_size(name) == 921656 && folder(dir) == std::vector<std::string>{"ZAQT.bmp"},
-           "a stale picture must be replaced, nothing left beside it");
+    std::vector<std::wstring> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    expect(folder(dir) == expected && fs::file_size(dir / L"ZAQT.bmp") == 921656,
+           "the next write must remove exactly the dead writers' scratch files");
+    SetEnvironmentVariableW(L"temp", nullptr);
     fs::remove_all(dir);
-    extract_picture();
-    expect(!fs::exists(dir), "a missing folder was made");
-    SetEnvironmentVariableA("temp", nullptr);
 }
 
 // Sends one message to the input handler, as the window procedure does; returns whether the
@@ -205,8 +298,12 @@ void mouse_messages() {
 } // namespace
 
 int main() {
+    int count = 0;
+    wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (count == 3 && std::wstring(arguments[1]) == L"--killed-writer") killed_writer(arguments[2]);
     picture_names();
     picture_writing();
+    killed_writing();
     window_messages();
     mouse_messages();
     std::printf("%s: %d failed\n", failures == 0 ? "ok" : "FAILED", failures);
