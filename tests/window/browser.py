@@ -18,7 +18,7 @@ import threading
 import time
 import urllib.parse
 
-from driver import H, TIMEOUT, W, Skip, check, frame_hash  # noqa: F401 (shared with the tests)
+from driver import H, TIMEOUT, W, Skip, check, frame_hash, poll  # noqa: F401 (shared with the tests)
 
 CHROMIUM, CHROMEDRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
 AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "node_modules", "axe-core", "axe.min.js")
@@ -157,23 +157,13 @@ class Site:
         return "http://127.0.0.1:%d/" % self.port
 
 
-def poll(what, probe, timeout=TIMEOUT, seen=None):
-    """Calls probe() until it gives something true and returns that; fails after `timeout`,
-    saying what seen() gives then (else the last value)."""
-    deadline, value = time.monotonic() + timeout, None
-    while time.monotonic() < deadline:
-        value = probe()
-        if value:
-            return value
-        time.sleep(0.05)
-    check(False, "%s: not after %.0f s (%s)" % (what, timeout, seen() if seen else repr(value)[:300]))
-
-
 class Browser:
     """Headless Chromium with a private profile (or `profile`, kept), through `site` as its proxy.
-    With `phone`, the viewport is a phone on its side (844 x 390, 3 device pixels a pixel), touch."""
+    With `phone`, the viewport is a phone on its side (844 x 390, 3 device pixels a pixel), touch.
+    With `desktop` (the environment of a desktop session: its display and session bus), Chromium
+    shows its window there and hands its accessibility tree to the desktop's screen reader."""
 
-    def __init__(self, site, phone=False, profile=None, switches=()):
+    def __init__(self, site, phone=False, profile=None, desktop=None):
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
 
@@ -181,11 +171,16 @@ class Browser:
         self.profile = profile or tempfile.mkdtemp(prefix="viertal-chromium-")
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
-        for switch in SWITCHES + ["--user-data-dir=" + self.profile, "--window-size=1000,750",
-                                  "--proxy-server=http://127.0.0.1:%d" % site.port] + list(switches):
+        switches = SWITCHES + ["--user-data-dir=" + self.profile, "--window-size=1000,750",
+                               "--proxy-server=http://127.0.0.1:%d" % site.port]
+        if desktop:
+            switches = switches[1:] + ["--force-renderer-accessibility", "--window-position=0,0"]
+            options.add_experimental_option("excludeSwitches", ["enable-automation"])  # no bar for Tab to reach
+            options.add_experimental_option("prefs", {"translate": {"enabled": False}})  # the switch alone still offers it
+        for switch in switches:
             options.add_argument(switch)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER, env=desktop), options=options)
         self.driver.set_script_timeout(TIMEOUT)
         self.cdp("Page.addScriptToEvaluateOnNewDocument", source=RECORDER)
         if phone:

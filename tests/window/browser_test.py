@@ -18,7 +18,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Site, poll, session  # noqa: E402
+from browser import poll, session  # noqa: E402
 import driver  # noqa: E402
 from driver import check, main  # noqa: E402
 
@@ -321,28 +321,25 @@ def browser_screen_reader(folder, golden, *_):
     import orca
 
     words = told(golden, KEYS_GAME)
-    if not os.path.isfile(os.path.join(folder, "index.html")):
-        raise driver.Skip("%s is not built: cmake --build BUILD --target web" % folder)
-    site = Site(folder)
-    try:
-        with orca.orca_session(site.address, loaded=None, settle=0) as reader:
-            def heard(since, text, among=False):  # all Orca said since then is the text, or holds it
-                poll("Orca to say %r" % text, lambda: (str.__contains__ if among else str.__eq__)(
-                    " ".join(reader.speech()[since:]), text), 20, seen=lambda: "it said %r" % reader.speech()[since:])
+    with orca.orca_session() as reader, session(folder, desktop=reader.env) as (site, browser):
+        def heard(since, text, among=False):  # all Orca said since then is the text, or holds it
+            poll("Orca to say %r" % text, lambda: (str.__contains__ if among else str.__eq__)(
+                " ".join(reader.speech()[since:]), text), 20, seen=lambda: "it said %r" % reader.speech()[since:])
 
-            reader.wait_for(r"^Focus mode$", 30, since=0)
-            heard(0, " ".join(words[0][1]), among=True)
-            keys = {"<32>": "space", "<13>": "Return"}
-            for step, texts, _, names, _ in words[1:-1]:
-                since = len(reader.speech())
-                reader.key(keys.get(step, step))
-                heard(since, " ".join(texts))
-                if "Je hebt gewonnen !" in texts:
-                    review_board(reader, names)
-            reader.key("Escape")
-            reader.wait_for(r"Nog een keer spelen")
-    finally:
-        site.stop()
+        browser.open()
+        reader.show()
+        reader.wait_for(r"^Focus mode$", 30, since=0)
+        heard(0, " ".join(words[0][1]), among=True)
+        keys = {"<32>": "space", "<13>": "Return"}
+        for step, texts, _, names, _ in words[1:-1]:
+            since = len(reader.speech())
+            reader.key(keys.get(step, step))
+            heard(since, " ".join(texts))
+            if "Je hebt gewonnen !" in texts:
+                review_board(reader, names)
+        reader.key("Escape")
+        reader.wait_for(r"Nog een keer spelen")
+        check_clean(browser, site)
 
 
 def review_board(reader, names):

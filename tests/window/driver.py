@@ -34,6 +34,18 @@ def check(condition, message):
         raise Failure(message)
 
 
+def poll(what, probe, timeout=TIMEOUT, seen=None):
+    """Calls probe() until it gives something true and returns that; fails after `timeout`,
+    saying what seen() gives then (else the last value)."""
+    deadline, value = time.monotonic() + timeout, None
+    while time.monotonic() < deadline:
+        value = probe()
+        if value:
+            return value
+        time.sleep(0.05)
+    check(False, "%s: not after %.0f s (%s)" % (what, timeout, seen() if seen else repr(value)[:300]))
+
+
 def frame_hash(rgb):
     """FNV-1a over the RGB bytes, as the unit tests hash their frames."""
     h = 14695981039346656037
@@ -69,22 +81,28 @@ def transcript(golden, scenario):
 
 
 class Display:
-    """A private Xvfb (and, with wm, openbox) on a display number of its own choosing; with
-    resources, the X resources a desktop sets (as xrdb lines: "Xft.dpi: 192")."""
+    """A private Xvfb (and, with wm, openbox, with its configuration file `wm_config` if given) on
+    a display number of its own choosing; with resources, the X resources a desktop sets (as xrdb
+    lines: "Xft.dpi: 192")."""
 
-    def __init__(self, wm=False, size="1600x1200", resources=None):
-        for tool in ("Xvfb", "xdotool", "import") + (("openbox",) if wm else ()):
+    def __init__(self, wm=False, size="1600x1200", resources=None, wm_config=None):
+        for tool in ("Xvfb", "xdotool", "import") + (("openbox", "xprop") if wm else ()):
             check(shutil.which(tool), "%s is missing (run scripts/install-deps)" % tool)
         read, write = os.pipe()
         self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", size + "x24", "-nolisten",
                                         "tcp", "-noreset"], pass_fds=[write], stderr=subprocess.DEVNULL)
         os.close(write)
         with os.fdopen(read) as f:
-            self.name = ":" + f.readline().strip()
+            self.name = ":" + f.readline().strip()  # written once it accepts clients
+        check(self.name != ":", "Xvfb did not start")
         self.env = {"DISPLAY": self.name, "PATH": "/usr/bin:/bin"}
-        self.wm = subprocess.Popen(["openbox"], env=self.env, stderr=subprocess.DEVNULL) if wm else None
+        self.wm = None
         if wm:
-            time.sleep(0.5)
+            self.wm = subprocess.Popen(["openbox"] + (["--config-file", wm_config] if wm_config else []), env=self.env,
+                                       stderr=subprocess.DEVNULL)
+            # openbox owns the screen's window-manager selection once it manages windows.
+            poll("openbox", lambda: b"window id" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
+                                                              capture_output=True).stdout)
         self.xdo("mousemove", 0, 0)  # the pointer starts away from any window
         if resources:
             self.run("xrdb", "-nocpp", "-merge", input=resources.encode(), check=True)
@@ -176,22 +194,18 @@ class Program:
         return found
 
     def find_window(self):
-        deadline = time.monotonic() + TIMEOUT
-        while self.window is None:
-            out = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", self.proc.pid, "--name", ".",
-                                   capture_output=True, text=True)
-            ids = out.stdout.split()
-            if len(ids) == 1:
-                self.window = int(ids[0])
+        def found():
             check(self.proc.poll() is None, "the program ended with %s before its window showed; stderr %r"
                   % (self.proc.returncode, self.stderr()))
-            check(time.monotonic() < deadline, "no window within %g s (found %r)" % (TIMEOUT, ids))
-            time.sleep(0.05)
+            ids = self.display.run("xdotool", "search", "--all", "--onlyvisible", "--pid", self.proc.pid, "--name", ".",
+                                   capture_output=True, text=True).stdout.split()
+            return int(ids[0]) if len(ids) == 1 else None
+
+        self.window = poll("the program's one window", found)
         self.display.xdo("windowactivate" if self.display.wm else "windowfocus", "--sync", self.window)
-        while self.display.wm and self.display.run("xdotool", "getwindowfocus", capture_output=True,
-                                                   text=True).stdout.strip() != str(self.window):
-            check(time.monotonic() < deadline + TIMEOUT, "the window never got the keyboard")  # a manager hands it later
-            time.sleep(0.05)
+        if self.display.wm:  # a manager hands it the keyboard later
+            poll("the window to get the keyboard", lambda: self.display.run(
+                "xdotool", "getwindowfocus", capture_output=True, text=True).stdout.strip() == str(self.window))
         return self.window
 
     def screenshot(self):

@@ -4,7 +4,8 @@ line of text, Orca with preferences of its own, and Chromium (not headless) on t
 reads what Orca said and presses keys through the X server, where Orca sees them. Everything lives
 in a scratch folder that goes at the end, with every process started.
 
-    with orca_session(url, scratch) as s:
+    with orca_session() as s:
+        ... a browser started with s.env shows the page; s.show()
         s.key("Tab")
         index, text = s.wait_for(r"^Nieuw spel")
 
@@ -25,21 +26,12 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import poll  # noqa: E402
-from driver import TIMEOUT, Skip, check  # noqa: E402
+from driver import TIMEOUT, Display, Skip, check, poll  # noqa: E402
 
-CHROMIUM = "/usr/bin/chromium"
-TOOLS = ("Xvfb", "openbox", "dbus-daemon", "gdbus", "speech-dispatcher", "orca", "xdotool", "xprop", CHROMIUM)
+TOOLS = ("dbus-daemon", "gdbus", "speech-dispatcher", "orca")  # and the Display's
 GREETING = "Screen reader on."  # Orca's first words once it listens to AT-SPI
-SWITCHES = ["--force-renderer-accessibility", "--disable-features=Translate", "--no-sandbox", "--no-first-run",
-            "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
-            "--disable-sync", "--disable-gpu", "--disable-quic", "--disable-default-apps", "--disable-extensions",
-            "--password-store=basic", "--disable-breakpad", "--window-position=0,0", "--window-size=1200,900",
-            "--test-type"]  # no "unsupported command-line flag" bar for --no-sandbox, which Tab would reach
-
 # speech-dispatcher's one voice: sd_generic runs GenericExecuteSynth for each piece of text, which
 # appends "seconds language text" to the log, newlines turned to spaces. sd_generic would cut the
 # text at every "." followed by a space and run the command per piece; a divider that never occurs
@@ -88,9 +80,8 @@ ORCA_SETTINGS = {
 class Session:
     """What runs for one page; made by orca_session()."""
 
-    def __init__(self, url, scratch, settings):
-        self.scratch, self.processes, self.cursor, self.orca = scratch, [], 0, None
-        self._count, self._changed = 0, time.monotonic()  # utterances seen, and when that last changed
+    def __init__(self, scratch):
+        self.scratch, self.processes, self.cursor, self.orca, self.display = scratch, [], 0, None, None
         self.log, self.debug_file = os.path.join(scratch, "speech.log"), os.path.join(scratch, "orca-debug.txt")
         folders = {name: os.path.join(scratch, name) for name in ("home", "config", "runtime", "data", "cache", "logs")}
         for folder in folders.values():
@@ -99,11 +90,16 @@ class Session:
                     "XDG_CONFIG_HOME": folders["config"], "XDG_RUNTIME_DIR": folders["runtime"],
                     "XDG_DATA_HOME": folders["data"], "XDG_CACHE_HOME": folders["cache"], "TMPDIR": folders["cache"]}
         try:
-            self._display()
+            # openbox without key bindings: by default it takes Shift+Alt+arrows (Orca's table
+            # navigation) to send the window to another desktop, and Alt+Tab and more.
+            config = os.path.join(folders["config"], "openbox.xml")
+            with open(config, "w") as f:
+                f.write(OPENBOX_CONF)
+            self.display = Display(wm=True, size="1280x1024", wm_config=config)
+            self.env["DISPLAY"] = self.display.name
             self._bus()
             self._speech(folders["config"], folders["logs"])
-            self._orca(dict(ORCA_SETTINGS, **settings))
-            self._chromium(url)
+            self._orca()
         except BaseException:
             self.close()
             raise
@@ -114,23 +110,6 @@ class Session:
                                    **{"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, **options})
         self.processes.append(process)
         return process
-
-    def _display(self):
-        read, write = os.pipe()
-        self._start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                     "-noreset"], pass_fds=[write])
-        os.close(write)
-        with os.fdopen(read) as f:
-            self.env["DISPLAY"] = ":" + f.readline().strip()  # written once it accepts clients
-        check(self.env["DISPLAY"] != ":", "Xvfb did not start")
-        # openbox without key bindings: by default it takes Shift+Alt+arrows (Orca's table
-        # navigation) to send the window to another desktop, and Alt+Tab and more.
-        config = os.path.join(self.env["XDG_CONFIG_HOME"], "openbox.xml")
-        with open(config, "w") as f:
-            f.write(OPENBOX_CONF)
-        self._start(["openbox", "--config-file", config])
-        # openbox owns the screen's window-manager selection once it manages windows.
-        poll("openbox", lambda: b"window id" in self._run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK").stdout)
 
     def _bus(self):
         """A session bus (dbus-daemon in the foreground: its process id is known), which starts the
@@ -157,29 +136,21 @@ class Session:
         poll("speech-dispatcher's socket", lambda: os.path.exists(socket) or daemon.poll() is not None)
         check(daemon.poll() is None, "speech-dispatcher ended: see %s" % logs)
 
-    def _orca(self, settings):
+    def _orca(self):
         others = self._run("pgrep", "-u", str(os.getuid()), "-x", "orca").stdout.split()
         check(not others, "another Orca runs for this user (%s): Orca would not start" % b" ".join(others).decode())
         prefs = os.path.join(self.scratch, "orca")
         os.makedirs(prefs)
         with open(os.path.join(prefs, "user-settings.conf"), "w") as f:
-            json.dump({"general": settings, "profiles": {"default": dict(settings, profile=["Default", "default"])},
+            json.dump({"general": ORCA_SETTINGS, "profiles": {"default": dict(ORCA_SETTINGS, profile=["Default", "default"])},
                        "pronunciations": {}, "keybindings": {}}, f, indent=4)
         self.orca = self._start(["orca", "-u", prefs, "--debug-file=" + self.debug_file])
         self.wait_for(GREETING, 30)
 
-    def _chromium(self, url):
-        profile = os.path.join(self.scratch, "chromium")
-        os.makedirs(os.path.join(profile, "Default"))
-        with open(os.path.join(profile, "Default", "Preferences"), "w") as f:
-            json.dump({"translate": {"enabled": False}}, f)  # the switch alone still offers it here
-        self.chromium = self._start([CHROMIUM, "--user-data-dir=" + profile] + SWITCHES + [url])
-
-        def window():
-            found = self._run("xdotool", "search", "--onlyvisible", "--pid", str(self.chromium.pid)).stdout.split()
-            return found and found[-1].decode()
-
-        self.window = poll("Chromium's window", window, 30)
+    def show(self):
+        """Keys go to the browser's window (started with this session's env) from now on."""
+        self.window = poll("the browser's window", lambda: self._run(
+            "xdotool", "search", "--onlyvisible", "--class", "chromium").stdout.split()[-1:], 30)[0].decode()
         self.focus()
 
     def _run(self, *command, **options):
@@ -198,21 +169,11 @@ class Session:
             self.focus()
         self._run("xdotool", "key", "--delay", "50", *names, check=True)
 
-    def utterances(self):
-        """[(seconds since the epoch, language, text)] said so far, from the speech log."""
+    def speech(self):
+        """The texts said so far, in order, from the speech log ("seconds language text" a line)."""
         with open(self.log, encoding="utf-8", errors="replace") as f:
             lines = f.read().split("\n")[:-1]  # a line is whole once its newline is written
-        if len(lines) != self._count:
-            self._count, self._changed = len(lines), time.monotonic()
-        return [tuple((line.split(" ", 2) + ["", ""])[:3]) for line in lines]
-
-    def speech(self):
-        """The texts said so far, in order."""
-        return [text.strip() for _, _, text in self.utterances()]
-
-    def mark(self):
-        """How many utterances so far: an index for `since`."""
-        return len(self.speech())
+        return [(line.split(" ", 2) + ["", ""])[2].strip() for line in lines]
 
     def wait_for(self, what, timeout=TIMEOUT, since=None):
         """Waits until an utterance from the since-th on (by default: after the last key pressed or
@@ -225,18 +186,6 @@ class Session:
                                   None), timeout, seen=lambda: "it said %r" % self.speech()[since:])
         self.cursor = found[0] + 1
         return found
-
-    def wait_quiet(self, seconds=1.0, timeout=TIMEOUT):
-        """Waits until nothing new has been said for `seconds`, counted from this call at the
-        earliest (speech on its way is not missed); returns how many utterances so far."""
-        start = time.monotonic()
-
-        def quiet():
-            self.utterances()  # notes when the count last changed
-            return time.monotonic() - max(start, self._changed) >= seconds
-
-        poll("Orca to be quiet for %.1f s" % seconds, quiet, timeout, seen=lambda: "it said %r" % self.speech()[-5:])
-        return self._count
 
     def close(self):
         """Ends every process started, each with its process group (Orca may outlive SIGTERM,
@@ -255,6 +204,8 @@ class Session:
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
         poll("the session's processes to end", lambda: not self._strays(signal.SIGKILL), seen=self._strays)
+        if self.display:
+            self.display.close()
 
     def _strays(self, sig=None):
         """Live processes still in one of the sessions started, or naming the scratch folder; each
@@ -277,23 +228,15 @@ class Session:
 
 
 @contextlib.contextmanager
-def orca_session(url, scratch=None, loaded=r"^Finished loading", settle=1.0, settings=None):
-    """A Session on `url` in the folder `scratch` (made if missing, removed with all it holds at
-    the end; a temporary one without it), Orca's `settings` over ORCA_SETTINGS (e.g.
-    {"sayAllOnLoad": False}). Once Chromium shows the page, waits for Orca's page-load speech
-    (`loaded`, None for none) and then `settle` seconds of quiet."""
+def orca_session():
+    """A Session in a scratch folder, removed with all it holds at the end."""
     for tool in TOOLS:
         if not shutil.which(tool):
             raise Skip("%s is missing (run scripts/install-deps)" % tool)
-    scratch = scratch or tempfile.mkdtemp(prefix="viertal-orca-")
-    os.makedirs(scratch, exist_ok=True)
+    scratch = tempfile.mkdtemp(prefix="viertal-orca-")
     try:
-        session = Session(url, scratch, settings or {})
+        session = Session(scratch)
         try:
-            if loaded:
-                session.wait_for(loaded, 30)
-            if settle:
-                session.wait_quiet(settle, 30)
             yield session
         finally:
             session.close()
