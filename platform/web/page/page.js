@@ -9,9 +9,47 @@
 // wait, and a handler that changed its input calls wake(), which resumes it where it waits.
 "use strict";
 
-(function () {
+// Where the frame and the touch keys stand on a stage of `width` x `height` CSS pixels inside
+// its insets (`left`, `top`: the safe area), at `ratio` device pixels a CSS pixel: centred on
+// whole device pixels, at a whole scale where that fills at least 85 % of the largest fit, else
+// at the largest fit. With `keys` (a touch screen) the touch keys, `keyWidth` x `keyHeight`, stand
+// beside the frame or under it, with room kept for the start question's answers over them, so
+// the frame stays put as they come and go. A pure function, so the unit tests check it for any
+// screen (tests/web/layout_test.js, through node).
+function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false, keyWidth = 112, keyHeight = 64 }) {
+  const FRAME_WIDTH = 640, FRAME_HEIGHT = 480, WHOLE_SCALE_FILL = 0.85, gap = 12;
+  // The keys go where the frame can be larger: beside it, a column each side, or under it, two
+  // rows (answers, then keys); the frame fits in the room they leave.
+  let roomWidth = width, roomHeight = height, beside = false;
+  if (keys) {
+    const sideWidth = width - 2 * (keyWidth + 2 * gap), underHeight = height - 2 * keyHeight - 3 * gap;
+    beside = Math.min(sideWidth / FRAME_WIDTH, height / FRAME_HEIGHT) >= Math.min(width / FRAME_WIDTH, underHeight / FRAME_HEIGHT);
+    if (beside) roomWidth = sideWidth;
+    else roomHeight = underHeight;
+  }
+  const deviceWidth = Math.floor(width * ratio), deviceHeight = Math.floor(roomHeight * ratio);
+  const fit = Math.max(Math.min(Math.floor(roomWidth * ratio) / FRAME_WIDTH, deviceHeight / FRAME_HEIGHT), 0.05); // a tiny window too
+  const whole = Math.floor(fit);
+  const scale = whole >= 1 && whole / fit >= WHOLE_SCALE_FILL ? whole : fit;
+  const frameWidth = Math.round(FRAME_WIDTH * scale), frameHeight = Math.round(FRAME_HEIGHT * scale);
+  const frameLeft = Math.floor((deviceWidth - frameWidth) / 2), frameTop = Math.floor((deviceHeight - frameHeight) / 2);
+  // Whole device pixels: the position and size in CSS pixels are device pixels over the ratio.
+  const frame = { left: (Math.round(left * ratio) + frameLeft) / ratio, top: (Math.round(top * ratio) + frameTop) / ratio,
+    width: frameWidth / ratio, height: frameHeight / ratio };
+  if (!keys) return { frame };
+  // The first answer on the left, over the style key; the second on the right, over Stop.
+  if (beside) {
+    const right = frame.left + frame.width, middle = frame.top + frame.height / 2;
+    return { frame, beside, columns: [frame.left / 2 - keyWidth / 2 + left / 2, right + (left + width - right) / 2 - keyWidth / 2],
+      answersTop: middle - gap / 2 - keyHeight, keysTop: middle + gap / 2 };
+  }
+  const centre = frame.left + frame.width / 2, answersTop = frame.top + frame.height + gap;
+  return { frame, beside, columns: [centre - keyWidth - gap, centre + gap], answersTop, keysTop: answersTop + keyHeight + gap };
+}
+
+if (typeof module === "object") module.exports = frameLayout; // under node, for the tests
+else (function () {
   const FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
-  const WHOLE_SCALE_FILL = 0.85; // a whole scale is taken when it fills this much of the fitted size
   const TONE_LEVEL = 0.3; // the desktop's peak, well below clipping
   const TONE_EDGE = 0.004; // seconds of the fade-in and fade-out, as on the desktop
   const WHEEL_NOTCH = 100; // pixels of a wheel event that count as one step
@@ -347,54 +385,22 @@
     stage.style.height = (view ? view.height : innerHeight) + "px";
     const style = getComputedStyle(stage);
     const inset = (side) => parseFloat(style["padding" + side]) || 0;
-    let left = inset("Left"), top = inset("Top");
-    let width = stage.clientWidth - left - inset("Right"), height = stage.clientHeight - top - inset("Bottom");
-    const ratio = window.devicePixelRatio || 1;
-
-    // Touch keys beside the frame where there is room (a phone on its side), else under it, with
-    // room kept for the start question's answers above them, so the frame stays put as they come.
+    const left = inset("Left"), top = inset("Top");
+    const width = stage.clientWidth - left - inset("Right"), height = stage.clientHeight - top - inset("Bottom");
     const keys = touchKeysShown();
-    const keyWidth = styleKey.offsetWidth || 112, keyHeight = styleKey.offsetHeight || 64, gap = 12;
-    const rows = 2 * keyHeight + 3 * gap; // answers and keys under the frame
-    let beside = false;
-    if (keys) {
-      const fitted = Math.min(width / FRAME_WIDTH, height / FRAME_HEIGHT);
-      beside = (width - FRAME_WIDTH * fitted) / 2 >= keyWidth + 2 * gap;
-      if (!beside && height - FRAME_HEIGHT * fitted < rows) height -= rows;
-    }
-
-    const deviceWidth = Math.floor(width * ratio), deviceHeight = Math.floor(height * ratio);
-    const fit = Math.max(Math.min(deviceWidth / FRAME_WIDTH, deviceHeight / FRAME_HEIGHT), 0.05); // a tiny window too
-    const whole = Math.floor(fit);
-    const scale = whole >= 1 && whole / fit >= WHOLE_SCALE_FILL ? whole : fit;
-    const frameWidth = Math.round(FRAME_WIDTH * scale), frameHeight = Math.round(FRAME_HEIGHT * scale);
-    const frameLeft = Math.floor((deviceWidth - frameWidth) / 2), frameTop = Math.floor((deviceHeight - frameHeight) / 2);
-    // Whole device pixels: the position and size in CSS pixels are device pixels over the ratio.
-    canvas.style.width = frameWidth / ratio + "px";
-    canvas.style.height = frameHeight / ratio + "px";
-    const frameBox = { left: (Math.round(left * ratio) + frameLeft) / ratio, top: (Math.round(top * ratio) + frameTop) / ratio,
-      width: frameWidth / ratio, height: frameHeight / ratio };
+    const placed = frameLayout({ width, height, left, top, ratio: window.devicePixelRatio || 1, keys,
+      keyWidth: styleKey.offsetWidth || 112, keyHeight: styleKey.offsetHeight || 64 });
+    const frameBox = placed.frame;
+    canvas.style.width = frameBox.width + "px";
+    canvas.style.height = frameBox.height + "px";
     canvas.style.left = frameBox.left + "px";
     canvas.style.top = frameBox.top + "px";
     canvas.style.visibility = "visible";
     if (keys) {
-      // The first answer on the left, over the style key; the second on the right, over Stop.
       const answers = buttons.filter((button) => !button.hidden && button.classList.contains("touch-key"));
-      let columns, answersTop, keysTop;
-      if (beside) {
-        const right = frameBox.left + frameBox.width, middle = frameBox.top + frameBox.height / 2;
-        columns = [frameBox.left / 2 - keyWidth / 2 + left / 2, right + (left + width - right) / 2 - keyWidth / 2];
-        answersTop = middle - gap / 2 - keyHeight;
-        keysTop = middle + gap / 2;
-      } else {
-        const centre = frameBox.left + frameBox.width / 2;
-        columns = [centre - keyWidth - gap, centre + gap];
-        answersTop = frameBox.top + frameBox.height + gap;
-        keysTop = answersTop + keyHeight + gap;
-      }
-      answers.forEach((button, index) => place(button, columns[index % 2], answersTop));
-      place(styleKey, columns[0], keysTop);
-      place(stopKey, columns[1], keysTop);
+      answers.forEach((button, index) => place(button, placed.columns[index % 2], placed.answersTop));
+      place(styleKey, placed.columns[0], placed.keysTop);
+      place(stopKey, placed.columns[1], placed.keysTop);
     }
     if (!endBox.hidden) {
       endBox.style.width = frameBox.width + "px";
