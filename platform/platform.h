@@ -132,3 +132,7 @@ void set_window_active_locked(bool active);
 void set_pointer_inside_locked(bool inside);
 void mark_all_rows_changed_locked(); // e.g. after an expose: copy everything again
 void reset_screen_locked();          // the frame as open_screen leaves it, no input: headless only
+// Makes choice `index` of the latest offer (acc_offer_choices' order) as a screen reader's button
+// does: true when its input was given now; false when there is no such choice or a click for the
+// last one is still held, or when the game is busy, which makes it once the choice is offered again.
+bool make_offered_choice_locked(int32_t index);

@@ -16,6 +16,13 @@
 
 constexpr int32_t KEY_SLOTS = 16; // a ring of 16 slots holds at most 15 keys
 
+// What makes a choice: a click on a frame pixel, or a key (then x and y are unused).
+struct ChoiceInput {
+    int32_t x, y, key;
+    bool operator==(const ChoiceInput&) const = default;
+};
+constexpr int32_t MOST_CHOICES = 8; // a wait offers at most the seven columns and one more
+
 struct Screen {
     std::mutex lock;                       // the screen lock
     std::condition_variable input_changed; // notified whenever input_serial grows
@@ -47,6 +54,14 @@ struct Screen {
 
     // --- What a screen reader was told (the game thread only, no lock) ---
     std::string last_announcement; // the text announce handed over last, as handed
+
+    // --- The inputs of the choices offered, which a screen reader's buttons make (screen lock) ---
+    ChoiceInput offered[MOST_CHOICES]; // the current wait's, the buttons' order; kept while busy
+    int32_t offered_count;             // 0 while the game is busy (the offer withdrawn)
+    int32_t shown_count;               // the buttons: the choices of the latest offer
+    bool choice_held;                  // a choice's click holds the left button down
+    bool choice_pending;               // a button was pressed while the game was busy:
+    ChoiceInput pending_choice;        // its choice is made once offered again
 
     // --- Results (no lock: set by callers that hold the screen lock and by callers that do not) ---
     std::atomic<int32_t> last_error; // error number of the latest failing or succeeding operation

@@ -98,6 +98,8 @@ void reset_screen_locked() {
     reset_frame_locked();
     reset_input_locked();
     screen.last_announcement.clear();
+    screen.offered_count = screen.shown_count = 0;
+    screen.choice_held = screen.choice_pending = false;
     screen.last_error = ERROR_NONE;
 }
 

@@ -35,12 +35,6 @@ struct Scheduled {
     int32_t x, y, buttons; // mouse state otherwise
 };
 
-// A choice offered, its name kept.
-struct Offered {
-    std::string name;
-    Choice choice;
-};
-
 // Thrown on the game thread to end it; caught only by run_game.
 struct GameEnd {};
 
@@ -56,8 +50,8 @@ struct Headless {
     int32_t exit_code = -1;               // the code passed to end_program
     std::vector<std::string> said;        // every text announced, in order
     std::string cell_names[8][7];         // [column 1..7][height 1..6] as last named
-    std::vector<Offered> choices;         // the choices offered now
-    bool choice_held = false;             // a choice's click holds the left button down
+    std::vector<std::string> offered;     // the names of the choices offered now
+    std::vector<std::string> shown;       // the names of the latest offer: the page's buttons
     std::thread game;                     // touched by the test thread only
 };
 
@@ -263,15 +257,12 @@ void acc_name_cell(int32_t column, int32_t height, const char* name) {
     hl.cell_names[column][height] = name;
 }
 
-// Records the offer; a withdrawn offer lets go of the button a choice's click holds.
+// Records the offer's names; the facility keeps what each choice gives.
 void acc_offer_choices(const Choice* choices, int32_t count) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    hl.choices.clear();
-    for (int32_t i = 0; i < count; ++i) hl.choices.push_back({choices[i].name, choices[i]});
-    if (count == 0 && hl.choice_held) {
-        hl.choice_held = false;
-        set_mouse_button_locked(0, false);
-    }
+    hl.offered.clear();
+    for (int32_t i = 0; i < count; ++i) hl.offered.push_back(choices[i].name);
+    if (count > 0) hl.shown = hl.offered;
 }
 
 // --- The test side ---
@@ -289,8 +280,8 @@ void headless_start() {
     hl.said.clear();
     for (auto& column : hl.cell_names)
         for (std::string& name : column) name.clear();
-    hl.choices.clear();
-    hl.choice_held = false;
+    hl.offered.clear();
+    hl.shown.clear();
     reset_screen_locked();
     screen.window_active = true; // focused, the pointer elsewhere until headless_mouse
 }
@@ -411,27 +402,14 @@ std::string headless_cell_name(int32_t column, int32_t height) {
 // Returns the names of the choices offered now.
 std::vector<std::string> headless_choices() {
     std::lock_guard<std::mutex> hold(screen.lock);
-    std::vector<std::string> names;
-    for (const Offered& offered : hl.choices) names.push_back(offered.name);
-    return names;
+    return hl.offered;
 }
 
-// Makes an offered choice by its key, or by pressing the left button on its pixel until the game
-// withdraws the offer.
+// Makes a choice of the latest offer by its name, as the page's button does.
 bool headless_choose(const std::string& name) {
     std::lock_guard<std::mutex> hold(screen.lock);
-    for (const Offered& offered : hl.choices) {
-        if (offered.name != name) continue;
-        const Choice& choice = offered.choice;
-        if (choice.key != 0) {
-            queue_key_locked(choice.key);
-        } else {
-            apply_locked({0, false, 0, choice.x, choice.y, 1});
-            hl.choice_held = true;
-        }
-        return true;
-    }
-    return false;
+    const auto found = std::find(hl.shown.begin(), hl.shown.end(), name);
+    return found != hl.shown.end() && make_offered_choice_locked(static_cast<int32_t>(found - hl.shown.begin()));
 }
 
 // Returns the full pixel value; 0 off the frame.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include "platform/cp437.h"
@@ -256,6 +257,44 @@ TEST_F(ScreenFacility, WhatAScreenReaderIsToldIsNewEachTime) {
     for (auto [column, height] : {std::pair{0, 1}, {8, 1}, {1, 0}, {1, 7}}) name_cell(column, height, "off");
     EXPECT_EQ(last_error(), ERROR_BAD_ARGUMENT);
     EXPECT_EQ(headless_cell_name(7, 6), "top right");
+}
+
+// A screen reader's button gives its choice's input: the key, or the left button held on the
+// pixel until the offer is withdrawn; one at a time; pressed while the game is busy, once the
+// same choice is offered again, and not when another is.
+TEST_F(ScreenFacility, ChoicesGiveTheirInputOnceOfferedAndHeldUntilWithdrawn) {
+    const Choice ja_and_column[] = {{"ja", 0, 0, 'j', false}, {"Rij 2", 170, 300, 0, false}};
+    const Choice column_only[] = {{"Rij 2", 170, 300, 0, false}};
+    const auto choose = [](int32_t index) {
+        std::lock_guard<std::mutex> hold(screen.lock);
+        return make_offered_choice_locked(index);
+    };
+    std::string mice;
+    const auto mouse = [&] {
+        int32_t x, y, wheel, buttons, confinement;
+        read_mouse(x, y, wheel, buttons, confinement);
+        mice += std::to_string(x) + "," + std::to_string(y) + ":" + std::to_string(buttons) + " ";
+    };
+    EXPECT_FALSE(choose(0)) << "nothing offered yet";
+    offer_choices(ja_and_column, 2);
+    EXPECT_TRUE(choose(0));
+    EXPECT_EQ(read_key(), "j");
+    EXPECT_FALSE(choose(2) || choose(-1));
+    EXPECT_TRUE(choose(1));
+    mouse();
+    EXPECT_FALSE(choose(0)) << "a click still held";
+    offer_choices(nullptr, 0);
+    mouse();
+    EXPECT_FALSE(choose(0)) << "busy: made once offered again";
+    EXPECT_EQ(read_key(), "");
+    offer_choices(ja_and_column, 2);
+    EXPECT_EQ(read_key(), "j");
+    offer_choices(nullptr, 0);
+    EXPECT_FALSE(choose(0));
+    offer_choices(column_only, 1);
+    mouse();
+    EXPECT_EQ(read_key(), "") << "another choice offered: the pending one is dropped";
+    EXPECT_EQ(mice, "170,300:1 170,300:0 170,300:0 ");
 }
 
 // The browser's keydowns (keyCode, character, modifiers) as the codes the other platforms queue.
