@@ -165,6 +165,7 @@ void killed_writing() {
     for (const auto& name : kept) std::ofstream(dir / name) << "left";
     std::ofstream(dir / (L"ZAQT.bmp." + gone + L".3.1a2b3c.part")) << "left by a killed start";
     std::ofstream(dir / (L"ZAQT.bmp." + gone + L".12.ffff.part")) << "and another";
+    std::ofstream(dir / L"ZAQT.bmp.4000000000.1.ab.part") << "a process that never was";
     SetEnvironmentVariableW(L"temp", dir.wstring().c_str());
     extract_picture();
     std::vector<std::wstring> expected = kept;
@@ -209,6 +210,7 @@ void window_messages() {
         WPARAM wparam;
         LPARAM lparam;
         std::vector<std::string> keys; // what the game then reads
+        bool kept = true;              // kept from DefWindowProc (F10 opens no menu, Alt+F4 closes nothing)
     } table[] = {
         {WM_CHAR, 'j', ONCE, {"j"}},
         {WM_CHAR, 27, ONCE, {"\x1b"}},
@@ -216,16 +218,20 @@ void window_messages() {
         {WM_CHAR, 0x20AC, ONCE, {}},                  // €: not in the code page
         {WM_KEYDOWN, VK_SHIFT, ONCE, {}},             // held for the next key
         {WM_KEYDOWN, 'J', ONCE, {}},                  // its WM_CHAR brings it
+        {WM_KEYUP, 'J', ONCE, {}, false},
+        {WM_KEYDOWN, VK_LEFT, 2, {"\xffK", "\xffK"}}, // twice repeated
         {WM_SYSKEYDOWN, 'X', ONCE | ALT | SCAN_X, {}},
         {WM_SYSCHAR, 'x', ONCE | ALT, {}},
         {WM_SYSKEYDOWN, VK_F10, ONCE, {}},
         {WM_SYSKEYDOWN, VK_F4, ONCE | ALT, {}},
         {WM_KEYDOWN, VK_BROWSER_BACK, ONCE | 'k' << 16, {"\xff\xfe"}}, // its scan code, kept off "k"
         {WM_CLOSE, 0, 0, {"\xffk"}},
+        {WM_SETTEXT, 0, 0, {}, false}, // not input
     };
     for (const auto& row : table) {
-        send(row.message, row.wparam, row.lparam);
-        expect(keys() == row.keys, "message " + std::to_string(row.message) + " key " + std::to_string(row.wparam));
+        const bool kept = send(row.message, row.wparam, row.lparam);
+        expect(keys() == row.keys && kept == row.kept,
+               "message " + std::to_string(row.message) + " key " + std::to_string(row.wparam));
     }
     // The keys that type nothing, numbered as on the other platforms.
     const std::pair<WPARAM, int32_t> extended[] = {
@@ -287,8 +293,10 @@ void mouse_messages() {
         {WM_ACTIVATE, WA_INACTIVE, 0, "none"},
     };
     for (const auto& row : table) {
-        send(row.message, row.wparam, row.lparam);
-        expect(mouse() == row.state, "message " + std::to_string(row.message) + " gave " + mouse());
+        // Every mouse message is the game's; a change of focus goes on to Windows too.
+        const bool kept = send(row.message, row.wparam, row.lparam);
+        expect(mouse() == row.state && kept == (row.message != WM_ACTIVATE),
+               "message " + std::to_string(row.message) + " gave " + mouse());
     }
     DestroyWindow(window);
     window = nullptr;
