@@ -20,9 +20,6 @@
 #include <process.h>
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "platform/platform.h"
 #include "platform/scratch_name.h"
 #include "platform/wide_names.h"

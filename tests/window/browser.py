@@ -174,7 +174,8 @@ class Browser:
         switches = SWITCHES + ["--user-data-dir=" + self.profile, "--window-size=1000,750",
                                "--proxy-server=http://127.0.0.1:%d" % site.port]
         if desktop:
-            switches = switches[1:] + ["--force-renderer-accessibility", "--window-position=0,0"]
+            switches = [s for s in switches if s != "--headless=new"] + ["--force-renderer-accessibility",
+                                                                           "--window-position=0,0"]
             options.add_experimental_option("excludeSwitches", ["enable-automation"])  # no bar for Tab to reach
             options.add_experimental_option("prefs", {"translate": {"enabled": False}})  # the switch alone still offers it
         for switch in switches:

@@ -155,10 +155,7 @@ void killed_writing() {
     const std::wstring gone = std::to_wstring(ended), running = std::to_wstring(GetCurrentProcessId());
     const std::vector<std::wstring> kept = {
         L"ZAQT.bmp." + running + L".1.9f3a.part", // this very process runs
-        L"ZAQT.bmp." + gone + L".1.9f3a.partial",
-        L"ZAQT.bmp." + gone + L".x.9f3a.part",
-        L"ZAQT.bmp." + gone + L".1.part",
-        L"ZAQT.bmp.notes.part",
+        L"ZAQT.bmp." + gone + L".1.part",         // not a scratch name (the unit tests have more)
         L"ZAQT.bmp",
         L"other.bmp." + gone + L".1.9f3a.part",
     };

@@ -15,9 +15,12 @@
 // at the largest fit. With `keys` (a touch screen) the touch keys, `keyWidth` x `keyHeight`, stand
 // beside the frame or under it, with room kept for the start question's answers over them, so
 // the frame stays put as they come and go. A pure function, so the unit tests check it for any
-// screen (tests/web/layout_test.js, through node).
-function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false, keyWidth = 112, keyHeight = 64 }) {
-  const FRAME_WIDTH = 640, FRAME_HEIGHT = 480, WHOLE_SCALE_FILL = 0.85, gap = 12;
+// screen (tests/web/layout_test.js, through node). A key not measured yet (0) counts as 112 x 64.
+const FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
+function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false, keyWidth = 0, keyHeight = 0 }) {
+  const WHOLE_SCALE_FILL = 0.85, gap = 12;
+  keyWidth ||= 112;
+  keyHeight ||= 64;
   // The keys go where the frame can be larger: beside it, a column each side, or under it, two
   // rows (answers, then keys); the frame fits in the room they leave.
   let roomWidth = width, roomHeight = height, beside = false;
@@ -49,7 +52,6 @@ function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false
 
 if (typeof module === "object") module.exports = frameLayout; // under node, for the tests
 else (function () {
-  const FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
   const TONE_LEVEL = 0.3; // the desktop's peak, well below clipping
   const TONE_EDGE = 0.004; // seconds of the fade-in and fade-out, as on the desktop
   const WHEEL_NOTCH = 100; // pixels of a wheel event that count as one step
@@ -389,7 +391,7 @@ else (function () {
     const width = stage.clientWidth - left - inset("Right"), height = stage.clientHeight - top - inset("Bottom");
     const keys = touchKeysShown();
     const placed = frameLayout({ width, height, left, top, ratio: window.devicePixelRatio || 1, keys,
-      keyWidth: styleKey.offsetWidth || 112, keyHeight: styleKey.offsetHeight || 64 });
+      keyWidth: styleKey.offsetWidth, keyHeight: styleKey.offsetHeight });
     const frameBox = placed.frame;
     canvas.style.width = frameBox.width + "px";
     canvas.style.height = frameBox.height + "px";
