@@ -22,20 +22,18 @@ from browser import poll, session  # noqa: E402
 import driver  # noqa: E402
 from driver import check, main  # noqa: E402
 
-# The headless games the cases replay. By keys: the picture, Space, "ja", a refused key, the
-# player's win, Enter for the next game, Escape. By the controls alone: the same win, a new game,
-# the computer's win, a new game (the computer's opening is random, so "nee" is pressed last, and
-# its words checked alone). By keys and held clicks (or taps) in turn.
+# The headless games the cases replay. The keys game: the picture, Space, "ja", a refused key, the
+# player's win, Enter for the next game, Escape; in the browser some of its steps are made as a
+# screen reader's user or a mouse makes them instead (BY_HAND), to the same frames and words. By
+# keys and held clicks (or taps) in turn.
 KEYS_GAME = "pic <32> j 9 2 2 4 3 5 <13> <27>"
-CONTROLS_GAME = "pic #ja #2 #2 #4 #3 #5 #nieuw #ja #2 #3 #7 #7 #nieuw"
+# Steps of the keys game (by their place after the start) made by a choice's button, found in the
+# accessibility tree and pressed with Space or Enter, or by a held click on a frame pixel.
+BY_HAND = {1: ("ja", " "), 3: ("Rij 2", "\ue007"), 5: (323, 300), 8: ("Nieuw spel", "\ue007")}  # \ue007: Enter
 SCENARIO = "pic <32> @246,37 9 2 @190,300 4 @250,300 5 <13> <27>"
 ENDED = "!document.getElementById('ended').hidden"
 TOUCH_KEYS = ("Andere taktiek", "Stoppen", "Nog een keer spelen")  # the page's own buttons
 ACTIVE = "document.activeElement.getAttribute('role') || document.activeElement.tagName"
-# Screens (CSS pixels, device pixels a CSS pixel) and the frame on them in device pixels: a whole
-# multiple where it fills the screen well, else as large as fits.
-# The rule itself is checked for many screens in tests/web; here the page follows it.
-SCREENS = [((1366, 768, 1.25), (1280, 960)), ((390, 844, 3), (1170, 878))]
 
 
 def transcript(golden, scenario=SCENARIO):
@@ -114,37 +112,13 @@ def check_unmoved(browser, what):
     check(not browser.shifts(), "%s: the page moved as it opened: %r" % (what, browser.shifts()))
 
 
-def check_layout(browser, start):
-    """On every screen the frame stands centred, at the expected size, on whole device pixels
-    (within the browser's layout unit of 1/64 CSS pixel, which it snaps to device pixels), both
-    when the screen changes under the page and when the page opens on it, then without moving."""
-    for (width, height, ratio), size in SCREENS:
-        browser.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=ratio,
-                     mobile=False)
-        near = lambda a, b: abs(a - b) < ratio / 64  # noqa: E731
-        box = []
-
-        def placed():
-            box[:] = [v * ratio for v in browser.box()]
-            margins = box[0] - (width * ratio - box[0] - box[2]), box[1] - (height * ratio - box[1] - box[3])
-            return (all(near(v, w) for v, w in zip(box[2:], size)) and all(near(v, round(v)) for v in box) and
-                    all(abs(m) <= 2 for m in margins))
-
-        what = "on %gx%g at %g" % (width, height, ratio)
-        poll(what + ": the frame centred at %r device pixels" % (size,), placed, seen=lambda: "at %r" % box)
-        browser.open()
-        browser.wait_frame(what + ", opened", start)
-        poll(what + ", opened: the frame centred at %r device pixels" % (size,), placed, seen=lambda: "at %r" % box)
-        check_unmoved(browser, what)
-    browser.cdp("Emulation.clearDeviceMetricsOverride")
-
-
 def browser_game(folder, golden, *_):
-    """The whole game by keys, as the headless game plays it, frame, tone and word; no timer or
+    """The keys game as the headless game plays it, frame, tone and word, some of its steps made by
+    the choices' buttons as a screen reader's user makes them and by a held click; no timer or
     animation frame while the game waits and no sound before a key; the game's area has the focus,
     Tab moves it to the board and on, the arrows move among the board's cells; the game's keys kept
-    from the browser, its shortcuts not; Escape dims the frame and the offer starts a new game; the
-    layout on four screens; axe-core finds nothing at the start, at a turn, at the result, at the end."""
+    from the browser, its shortcuts not; Escape dims the frame and the offer starts a new game;
+    axe-core finds nothing at the start, at a turn, at the result, at the end."""
     from selenium.webdriver.common.keys import Keys
 
     with session(folder) as (site, browser):
@@ -162,11 +136,19 @@ def browser_game(folder, golden, *_):
         check(browser.js("return JSON.stringify(__wakeups)") == wakeups, "the waiting game asked for timers or "
               "frames: %s, then %s" % (wakeups, browser.js("return JSON.stringify(__wakeups)")))
         check(browser.audio()["contexts"] == 0, "sound was started before a key or a tap")
-        browser.js("window.__kept = []; addEventListener('keydown', e => __kept.push(e.defaultPrevented));")
+        # Whether each key was kept from the browser; Enter and Space on a button are the button's.
+        browser.js("window.__kept = []; addEventListener('keydown', e => e.target.closest('button') &&"
+                   " ['Enter', ' '].includes(e.key) || __kept.push(e.defaultPrevented));")
         since = [0]
-        for (step, frame, tones), (_, texts, offered, names, _) in zip(steps[1:], words[1:]):
-            browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
-            browser.wait_frame("after " + step, frame, timeout=20)
+        for number, ((step, frame, tones), (_, texts, offered, names, _)) in enumerate(zip(steps[1:], words[1:])):
+            by, what = BY_HAND.get(number), "after " + step
+            if by and isinstance(by[0], int):
+                browser.held_click(*by, lambda: browser.wait_frame(what + " (a held click)", frame, timeout=20))
+            elif by:
+                browser.press("button", *by)
+            else:
+                browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
+            browser.wait_frame(what, frame, timeout=20)
             check_tones(browser, "after " + step, tones, since)
             check_told(browser, "after " + step, texts, offered, names, said)
             if step in ("j", "5"):
@@ -195,7 +177,6 @@ def browser_game(folder, golden, *_):
         browser.keys(Keys.ARROW_DOWN)
         check(browser.js("return __kept") == [False] * 5 + [True], "F12, Ctrl+A and Alt+J are the browser's, the "
               "arrow the game's: %r" % browser.js("return __kept"))
-        check_layout(browser, steps[0][1])
         check_clean(browser, site)
 
 
@@ -232,35 +213,6 @@ def check_focus(browser, words):
     browser.keys(Keys.TAB, hold=Keys.SHIFT)
 
 
-def browser_controls(folder, golden, *_):
-    """Two games by the controls alone, each found in the accessibility tree and pressed with Enter
-    or Space as a screen reader's user does, to the headless frames and words; a held click on
-    "ja" afterwards plays as the control does."""
-    from selenium.webdriver.common.keys import Keys
-
-    with session(folder) as (site, browser):
-        words = told(golden, CONTROLS_GAME)
-        browser.open()
-        browser.wait_frame("the start screen", words[0][4])
-        said = [0]
-        check_told(browser, "the start", *words[0][1:4], said)
-        for number, (step, texts, offered, names, frame) in enumerate(words[1:]):
-            pressed = next(name for name in words[number][2] if name == step[1:] or name.startswith("Rij " + step[1:])
-                           or (step == "#nieuw" and name == "Nieuw spel"))
-            browser.press("button", pressed, Keys.ENTER if number % 2 else " ")
-            browser.wait_frame("after " + step, frame, timeout=20)
-            check_told(browser, "after " + step, texts, offered, names, said)
-        browser.press("button", "nee", Keys.ENTER)
-        poll("after nee, the computer's opening", lambda: re.fullmatch(
-            r"De computer begint\. Jij speelt met geel\. Mijn zet [2-5], rood op hoogte 1\. Welke rij\?",
-            " ".join(text for text, _ in browser.said()[said[0]:])), seen=browser.said)
-        browser.keys(Keys.ESCAPE)
-        browser.wait("the end", ENDED)
-        browser.keys(Keys.ENTER)
-        browser.held_click(246, 37, lambda: browser.wait_frame("a held click on ja", words[1][4]))
-        check_clean(browser, site)
-
-
 def touch_answers(browser):
     """The start question's answers standing as touch keys: [[text, left, top, width, height]]."""
     return browser.js("return [...document.querySelectorAll('#choices button.touch-key:not([hidden])')].map((b) =>"
@@ -271,7 +223,7 @@ def browser_phone(folder, golden, *_):
     """A phone on its side: the frame its height, the touch keys beside it and the start question's
     answers large over them; taps play as clicks, one press each; the keys give the style tones and
     the end, after which they show that they do nothing. Held upright: the answers large under the
-    frame. axe-core finds nothing in either."""
+    frame; turned, the page lays itself out anew. axe-core finds nothing in either."""
     with session(folder, phone=True) as (site, browser):
         steps = {step: (frame, tones) for step, frame, tones in transcript(golden)}
         browser.open()
@@ -304,11 +256,13 @@ def browser_phone(folder, golden, *_):
 
         browser.cdp("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=3, mobile=True,
                     screenOrientation={"type": "portraitPrimary", "angle": 0})
+        upright = lambda: [round(3 * v, 1) for v in browser.box()[2:]] == [1170, 878]  # noqa: E731 (device pixels)
+        poll("turned upright, the frame laid out anew", upright, seen=browser.box)
         browser.open()
         browser.wait_frame("upright, the start screen", steps["start"][0])
         check_unmoved(browser, "a phone held upright")
         frame, answers = browser.box(), touch_answers(browser)
-        check([a[0] for a in answers] == ["ja", "nee"] and all(
+        check(upright() and [a[0] for a in answers] == ["ja", "nee"] and all(
             a[2] >= frame[1] + frame[3] and a[1] >= 0 and a[1] + a[3] <= 390 and a[3] >= 64 and a[4] >= 44
             for a in answers), "upright, the frame at %r, the answers at %r" % (frame, answers))
         browser.axe("a phone held upright")
