@@ -124,11 +124,6 @@ void on_button(HWND window, int32_t bit, bool down, LPARAM lparam) {
 
 } // namespace
 
-FramePlacement place_frame(int32_t client_width, int32_t client_height) {
-    const int32_t scale = std::max(1, std::min(client_width / FRAME_WIDTH, client_height / FRAME_HEIGHT));
-    return {scale, (client_width - FRAME_WIDTH * scale) / 2, (client_height - FRAME_HEIGHT * scale) / 2};
-}
-
 bool is_input_message(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            message == WM_MOUSELEAVE || message == WM_ACTIVATE || message == WM_CLOSE;

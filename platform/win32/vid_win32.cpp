@@ -20,7 +20,6 @@
 
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
-#include "platform/window_scale.h"
 #include "platform/window_thread.h"
 #include "screen/screen_state.h"
 
@@ -122,24 +121,6 @@ void toggle_full_screen() {
     InvalidateRect(window, nullptr, FALSE);
 }
 
-// Returns the outer window size for a client area of that size, with the window's frame.
-SIZE outer_size(int32_t client_width, int32_t client_height) {
-    RECT r = {0, 0, client_width, client_height};
-    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    return {r.right - r.left, r.bottom - r.top};
-}
-
-// Keeps a new size of the window at least the frame's client area at 1 x plus the window's frame;
-// returns true when it was asked for less. Not for the full screen or a minimised window.
-bool hold_least_size(WINDOWPOS& position) {
-    if ((position.flags & SWP_NOSIZE) != 0 || full_screen || IsIconic(window)) return false;
-    const SIZE least = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
-    if (position.cx >= least.cx && position.cy >= least.cy) return false;
-    position.cx = std::max<int32_t>(position.cx, least.cx);
-    position.cy = std::max<int32_t>(position.cy, least.cy);
-    return true;
-}
-
 // The window procedure. Input messages are handled under the screen lock; everything that can
 // send messages back to this procedure (full screen, capture, mouse tracking) runs after the
 // lock is released, and no other message takes it.
@@ -158,7 +139,8 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return 0;
     }
     case WM_WINDOWPOSCHANGING:
-        if (hold_least_size(*reinterpret_cast<WINDOWPOS*>(lparam))) PostMessageW(hwnd, HOLD_SIZE_MESSAGE, 0, 0);
+        if (hold_least_size(*reinterpret_cast<WINDOWPOS*>(lparam), full_screen || IsIconic(hwnd)))
+            PostMessageW(hwnd, HOLD_SIZE_MESSAGE, 0, 0);
         break; // DefWindowProc keeps it within the largest size
     case HOLD_SIZE_MESSAGE: {
         RECT r;
@@ -190,14 +172,19 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
-// Returns the whole number by which the window starts enlarged: the screen's density's, made
-// smaller until the window fits the work area.
-int32_t scale_for(const SIZE& work_area) {
+// The desktop less the taskbar; the size of a small screen if Windows cannot say.
+RECT work_area() {
+    RECT work = {0, 0, 1024, 768};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+// The screen's density, in dots an inch.
+int32_t screen_dpi() {
     HDC screen_dc = GetDC(nullptr);
     const int32_t dpi = GetDeviceCaps(screen_dc, LOGPIXELSX);
     ReleaseDC(nullptr, screen_dc);
-    const SIZE outer = outer_size(FRAME_WIDTH, FRAME_HEIGHT);
-    return start_scale(dpi, work_area.cx, work_area.cy, outer.cx - FRAME_WIDTH, outer.cy - FRAME_HEIGHT);
+    return dpi;
 }
 
 // Creates the window, centred in the work area, with the client area asked for (times the start
@@ -217,16 +204,10 @@ bool create_window(const WindowRequest& request) {
     type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.lpszClassName = WINDOW_CLASS;
     if (RegisterClassExW(&type) == 0) return false;
-    RECT work = {0, 0, 1024, 768};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const SIZE area = {work.right - work.left, work.bottom - work.top};
-    const int32_t scale = scale_for(area);
-    const SIZE outer = outer_size(request.width * scale, request.height * scale);
-    const int32_t x = work.left + std::max<int32_t>(0, (area.cx - outer.cx) / 2);
-    const int32_t y = work.top + std::max<int32_t>(0, (area.cy - outer.cy) / 2);
+    const RECT place = start_window(work_area(), screen_dpi(), request.width, request.height);
     shown = new uint32_t[FRAME_HEIGHT][FRAME_WIDTH]();
-    window = CreateWindowExW(0, WINDOW_CLASS, widen(request.title).c_str(), WS_OVERLAPPEDWINDOW, x, y, outer.cx,
-                             outer.cy, nullptr, nullptr, instance, nullptr);
+    window = CreateWindowExW(0, WINDOW_CLASS, widen(request.title).c_str(), WS_OVERLAPPEDWINDOW, place.left, place.top,
+                             place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     return window != nullptr;
 }
 

@@ -1,6 +1,6 @@
 // win32.h -- what the Win32 platform's files share: the window's geometry and its input.
 //
-// Private to platform/win32 (vid_win32.cpp, in_win32.cpp), and to the Windows-only checks
+// Private to platform/win32 (vid_win32.cpp, in_win32.cpp, size_win32.cpp), and to the Windows-only checks
 // (tests/windows), which drive the message handling without a window.
 #pragma once
 
@@ -17,6 +17,17 @@ struct FramePlacement {
 
 // Returns the placement of the frame in a client area of that size.
 FramePlacement place_frame(int32_t client_width, int32_t client_height);
+
+// Returns the outer window size for a client area of that size, with the window's frame.
+SIZE outer_size(int32_t client_width, int32_t client_height);
+
+// Returns where the window starts in the work area, for a client area of that size at the
+// screen's whole-number scale (window_scale.h) for its dots an inch.
+RECT start_window(const RECT& work, int32_t dpi, int32_t client_width, int32_t client_height);
+
+// Keeps a new size of the window at least the frame's client area at 1 x plus the window's frame;
+// returns true when it was asked for less. Not when `free_size` (full screen, minimised).
+bool hold_least_size(WINDOWPOS& position, bool free_size);
 
 // What the window procedure must do after an input message, beyond the input state itself.
 enum class InputAction { none, toggle_full_screen };

@@ -111,13 +111,6 @@ def game_dense(p, golden, shim=None):
     frame pixel 2 x 2 device pixels; clicks on "ja" and above a column land as at 1 x; refused
     keys' tones still take their time, and nothing is said on stderr."""
     p.find_window()
-
-    def at_one(shot):  # the frame at 1 x, when the shot is it at 2 x
-        if (shot.width, shot.height) != (2 * W, 2 * H):
-            return None
-        frame = b"".join(shot.rgb[6 * W * 2 * y + 6 * x:6 * W * 2 * y + 6 * x + 3] for y in range(H) for x in range(W))
-        return Shot(W, H, frame) if scaled(frame, 2 * W, 2 * H, 2) == shot.rgb else None
-
     p.wait_screen("the start screen at 2 x", lambda s: at_one(s) and frame_hash(at_one(s).rgb) == golden_start_hash(golden))
     p.click(2 * 246, 2 * 37)  # "ja"
     p.wait_screen("the question answered", lambda s: at_one(s) and at_one(s).colours(3, 31) == set())
@@ -163,6 +156,19 @@ def scaled(frame, width, height, scale):
             start = 3 * ((top + y * scale + k) * width + left)
             out[start:start + len(row)] = row
     return bytes(out)
+
+
+def at_one(shot):
+    """The frame at 1 x, when the shot shows it at 2 x, centred between black bars (else None)."""
+    if shot.width < 2 * W or shot.height < 2 * H:
+        return None
+    left, top = (shot.width - 2 * W) // 2, (shot.height - 2 * H) // 2
+    starts = [3 * ((top + 2 * y) * shot.width + left) for y in range(H)]
+    rows = b"".join(shot.rgb[start:start + 6 * W] for start in starts)
+    frame = bytearray(3 * W * H)
+    for colour in range(3):  # every other pixel of every other row
+        frame[colour::3] = rows[colour::6]
+    return Shot(W, H, frame) if scaled(frame, shot.width, shot.height, 2) == shot.rgb else None
 
 
 def shown(p, frame, width=W, height=H):
@@ -276,11 +282,12 @@ def linux_picture(viertal):
 
 
 def windows_game(exe, golden, viertal):
-    """The Windows program under Wine and a window manager, as on Linux: the start screen; the
+    """The Windows program under Wine and a window manager, as on Linux: the start screen, centred
+    on the screen; the
     picture byte for byte the Linux program's, for a user named in Cyrillic and Chinese, left
     alone by a second start; the window made larger, then smaller than the frame, keeps the
     frame's client area; Alt+F4 does nothing; Space, a refused key's tones, keys and held clicks to
-    the frame of the headless win; Escape; Alt+Enter at twice the size and back; the manager's
+    the frame of the headless win; Escape; Alt+Enter at twice the size, a new frame there, and back; the manager's
     close 200 ms after Alt ends with 0."""
     exe = built(exe)
     picture = linux_picture(viertal)
@@ -292,6 +299,9 @@ def windows_game(exe, golden, viertal):
         p.find_window()
         shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
         check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
+        info = display.run("xwininfo", "-id", str(p.window), capture_output=True, text=True).stdout
+        x, y = (int(re.search(r"Absolute upper-left %s: +(-?\d+)" % a, info).group(1)) for a in "XY")
+        check(x == (1600 - W) // 2 and abs(y - (1200 - H) // 2) < 40, "the window starts at %d,%d, not centred" % (x, y))
         file = os.path.join(p.temp, "ZAQT.bmp")
         check(os.listdir(p.temp) == ["ZAQT.bmp"] and open(file, "rb").read() == picture,
               "the picture differs from the Linux program's, or more was left: %r" % os.listdir(p.temp))
@@ -336,8 +346,12 @@ def windows_game(exe, golden, viertal):
         frame = p.screenshot()[2]
         p.keys("alt+Return")
         shown(p, scaled(frame, 1600, 1200, 2), 1600, 1200)
+        p.keys("space")  # a frame changed in full screen shows whole
+        p.wait_screen("the next style in full screen", lambda s: at_one(s) and frame_hash(at_one(s).rgb) == golden_hash(
+            golden, "pic <32> j22435 rm x <27>", "<32>"))
         p.keys("alt+Return")
-        shown(p, frame)
+        p.wait_screen("the window again", lambda s: (s.width, s.height) == (W, H) and frame_hash(s.rgb) == golden_hash(
+            golden, "pic <32> j22435 rm x <27>", "<32>"))
         p.keys("alt")
         time.sleep(0.2)  # a player lets go of Alt and clicks the close button: that close counts
         p.display.run("wmctrl", "-c", "viertal", check=True)

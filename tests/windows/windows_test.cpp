@@ -1,7 +1,7 @@
 // windows_test.cpp -- the Windows-only code, run under Wine: the picture file's name from "temp"
 // whatever its case, its writing into a folder (whole, replaced atomically, nothing left beside
-// it, a folder name outside the ANSI code page, a writer killed half-way), and window messages
-// turned into the game's keys and mouse state.
+// it, a folder name outside the ANSI code page, a writer killed half-way), window messages
+// turned into the game's keys and mouse state, and the window's geometry.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -101,6 +101,11 @@ void picture_writing() {
         expect(last_error() == ERROR_NONE && headless_pixel(320, 240) != headless_pixel(0, 479),
                "the picture must be shown" + where);
         headless_finish();
+        const int32_t read = file_open_read(picture_file_name());
+        char bytes[4] = "xxx";
+        expect(file_read_at(read, 1, bytes, 2) == 2 && std::string(bytes) == "M8x" && file_size(read) == 921656,
+               "a read takes what is asked, from where it is asked" + where);
+        file_close(read);
         std::ofstream(file, std::ios::binary) << "BM";
         extract_picture();
         expect(fs::file_size(file) == 921656 && folder(dir) == only_picture,
@@ -295,9 +300,65 @@ void mouse_messages() {
         expect(mouse() == row.state && kept == (row.message != WM_ACTIVATE),
                "message " + std::to_string(row.message) + " gave " + mouse());
     }
+    // The mouse is held while a button is down, so that a release outside the window arrives.
+    follow_mouse(window, WM_LBUTTONDOWN, MK_LBUTTON);
+    follow_mouse(window, WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON);
+    follow_mouse(window, WM_LBUTTONUP, MK_RBUTTON);
+    const bool held = GetCapture() == window;
+    follow_mouse(window, WM_RBUTTONUP, 0);
+    expect(held && GetCapture() == nullptr, "the mouse must be held until the last button is released");
     DestroyWindow(window);
     window = nullptr;
     headless_finish();
+}
+
+// The window starts at the screen's whole-number scale that fits, centred in the work area (which
+// need not begin at the screen's corner), and is never made smaller than the frame at 1 x; the
+// frame stands centred in the client area at the largest whole scale that fits.
+void window_geometry() {
+    const SIZE frame = outer_size(640, 480); // the client area at 1 x with Windows' frame
+    const int32_t fw = frame.cx - 640, fh = frame.cy - 480;
+    const struct {
+        RECT work;
+        int32_t dpi, scale;
+    } starts[] = {{{0, 0, 1600, 1200}, 96, 1},       {{100, 40, 1700, 1240}, 96, 1},
+                  {{0, 0, 3840, 2120}, 192, 2},      {{0, 0, 1280 + fw, 960 + fh}, 192, 2},
+                  {{0, 0, 1279 + fw, 2000}, 192, 1}, {{0, 0, 600, 400}, 96, 1}};
+    for (const auto& s : starts) {
+        const RECT got = start_window(s.work, s.dpi, 640, 480);
+        const LONG width = 640 * s.scale + fw, height = 480 * s.scale + fh;
+        const LONG x = s.work.left + std::max<LONG>(0, (s.work.right - s.work.left - width) / 2);
+        const LONG y = s.work.top + std::max<LONG>(0, (s.work.bottom - s.work.top - height) / 2);
+        expect(got.left == x && got.top == y && got.right - got.left == width && got.bottom - got.top == height,
+               "start at " + std::to_string(s.dpi) + " dpi in the work area to " + std::to_string(s.work.right) + "," +
+                   std::to_string(s.work.bottom) + ": " + std::to_string(got.left) + "," + std::to_string(got.top) +
+                   " " + std::to_string(got.right - got.left) + " x " + std::to_string(got.bottom - got.top));
+    }
+    const struct {
+        int32_t cx, cy;
+        UINT flags;
+        bool free, held;
+        int32_t held_cx, held_cy;
+    } sizes[] = {{300, 200, 0, false, true, frame.cx, frame.cy},
+                 {900, 200, 0, false, true, 900, frame.cy},
+                 {frame.cx, frame.cy, 0, false, false, frame.cx, frame.cy},
+                 {300, 200, SWP_NOSIZE, false, false, 300, 200},
+                 {300, 200, 0, true, false, 300, 200}};
+    for (const auto& z : sizes) {
+        WINDOWPOS position{};
+        position.cx = z.cx, position.cy = z.cy, position.flags = z.flags;
+        expect(hold_least_size(position, z.free) == z.held && position.cx == z.held_cx && position.cy == z.held_cy,
+               "a size of " + std::to_string(z.cx) + " x " + std::to_string(z.cy) + " held as " +
+                   std::to_string(position.cx) + " x " + std::to_string(position.cy));
+    }
+    const struct {
+        int32_t width, height, scale, left, top;
+    } places[] = {{640, 480, 1, 0, 0}, {1600, 1200, 2, 160, 120}, {1279, 2000, 1, 319, 760}, {100, 100, 1, -270, -190}};
+    for (const auto& p : places) {
+        const FramePlacement got = place_frame(p.width, p.height);
+        expect(got.scale == p.scale && got.left == p.left && got.top == p.top,
+               "the frame in " + std::to_string(p.width) + " x " + std::to_string(p.height));
+    }
 }
 
 } // namespace
@@ -311,6 +372,7 @@ int main() {
     killed_writing();
     window_messages();
     mouse_messages();
+    window_geometry();
     std::printf("%s: %d failed\n", failures == 0 ? "ok" : "FAILED", failures);
     return failures == 0 ? 0 : 1;
 }
