@@ -51,6 +51,7 @@ struct Headless {
     std::vector<std::string> said;        // every text announced, in order
     std::string cell_names[8][7];         // [column 1..7][height 1..6] as last named
     std::vector<std::string> offered;     // the names of the choices offered now
+    std::vector<std::string> touch_keys;  // those of them that are touch keys too
     std::vector<std::string> shown;       // the names of the latest offer: the page's buttons
     std::thread game;                     // touched by the test thread only
 };
@@ -261,7 +262,11 @@ void acc_name_cell(int32_t column, int32_t height, const char* name) {
 void acc_offer_choices(const Choice* choices, int32_t count) {
     std::lock_guard<std::mutex> hold(screen.lock);
     hl.offered.clear();
-    for (int32_t i = 0; i < count; ++i) hl.offered.push_back(choices[i].name);
+    hl.touch_keys.clear();
+    for (int32_t i = 0; i < count; ++i) {
+        hl.offered.push_back(choices[i].name);
+        if (choices[i].touch_key) hl.touch_keys.push_back(choices[i].name);
+    }
     if (count > 0) hl.shown = hl.offered;
 }
 
@@ -281,6 +286,7 @@ void headless_start() {
     for (auto& column : hl.cell_names)
         for (std::string& name : column) name.clear();
     hl.offered.clear();
+    hl.touch_keys.clear();
     hl.shown.clear();
     reset_screen_locked();
     screen.window_active = true; // focused, the pointer elsewhere until headless_mouse
@@ -403,6 +409,12 @@ std::string headless_cell_name(int32_t column, int32_t height) {
 std::vector<std::string> headless_choices() {
     std::lock_guard<std::mutex> hold(screen.lock);
     return hl.offered;
+}
+
+// Returns the names of the choices offered now that are touch keys too.
+std::vector<std::string> headless_touch_keys() {
+    std::lock_guard<std::mutex> hold(screen.lock);
+    return hl.touch_keys;
 }
 
 // Makes a choice of the latest offer by its name, as the page's button does.

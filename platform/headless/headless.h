@@ -69,6 +69,7 @@ std::vector<std::string> headless_said(); // every text announced so far, in ord
 void headless_clear_said();
 std::string headless_cell_name(int32_t column, int32_t height); // "" before the game named it
 std::vector<std::string> headless_choices();                    // the names of the choices offered now
+std::vector<std::string> headless_touch_keys();                 // those of them that are touch keys too
 // Makes the offered choice of that name as a page's control does: its key queued, or the left
 // button pressed on its pixel and let go once the game withdraws the offer. False when no choice
 // of that name is offered.

@@ -93,7 +93,10 @@ TEST(PictureText, TokensDecodeAsTheyAreWritten) {
     const char* huge[] = {" -99999999999999999999 41", "EndeFini"};
     EXPECT_EQ(decode_picture_to_string(huge, 2, 5000), std::string(5000, 'A'));
     const char* unended[] = {"AB", "C"};
+    testing::internal::CaptureStdout();
     EXPECT_EQ(decode_picture_to_string(unended, 2), "ABC");
+    EXPECT_EQ(decode_picture_to_string(unended, 2, 2), "AB") << "the limit holds for single bytes too";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "a decoding into a string writes no file";
 }
 
 const std::string& the_picture() {

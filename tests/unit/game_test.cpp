@@ -2,6 +2,7 @@
 // transcript of what the player saw and heard after every step (tests/golden/games.golden).
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -67,15 +68,18 @@ std::string named_discs() {
     return text;
 }
 
-// What a screen reader was told since the last step: the texts in quotes, the choices offered now,
-// the cells named anew (against `names`, which it brings up to date); choices and names each
-// separated by "; ".
+// What a screen reader was told since the last step: the texts in quotes, the choices offered now
+// (marked when they are touch keys too), the cells named anew (against `names`, which it brings up to date); choices
+// and names each separated by "; ".
 std::string told(std::string (&names)[8][7]) {
     std::string text;
     for (const std::string& said : headless_said()) text += " \"" + said + "\"";
     headless_clear_said();
     text += " |";
-    for (const std::string& name : headless_choices()) text += (text.back() == '|' ? " " : "; ") + name;
+    const std::vector<std::string> touch = headless_touch_keys();
+    for (const std::string& name : headless_choices())
+        text += (text.back() == '|' ? " " : "; ") + name +
+                (std::count(touch.begin(), touch.end(), name) ? " (touch key)" : "");
     text += " |";
     for (int32_t height = 6; height >= 1; --height)
         for (int32_t column = 1; column <= 7; ++column) {

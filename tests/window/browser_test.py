@@ -51,7 +51,8 @@ def told(golden, scenario):
         for name in filter(None, named.split("; ")):
             names[name.split(":")[0]] = name  # "rij 3, hoogte 1"
         cells = [names["rij %d, hoogte %d" % (c, h)] for h in range(6, 0, -1) for c in range(1, 8)]
-        steps.append((step, re.findall(r'"([^"]*)"', texts), list(filter(None, offered.split("; "))), cells, frame))
+        offered = [name.removesuffix(" (touch key)") for name in filter(None, offered.split("; "))]
+        steps.append((step, re.findall(r'"([^"]*)"', texts), offered, cells, frame))
     return steps
 
 

@@ -226,12 +226,16 @@ def demo_input(p):
 
 @case(wm=True, env=demo(exit_code=3))
 def demo_manager(p):
-    """Under a window manager Alt+F4 neither closes nor queues a key, Alt+Enter fills the screen
-    with the frame at twice the size between black bars (clicks map back, a press on a bar is no
-    click) and comes back, and the manager's close 200 ms after Alt queues the close key once."""
+    """Under a window manager the window keeps the frame's size at least, Alt+F4 neither closes nor
+    queues a key, Alt+Enter fills the screen with the frame at twice the size between black bars
+    (clicks map back, a press on a bar is no click) and comes back, and the manager's close 200 ms
+    after Alt queues the close key once."""
     frame = demo_frame(p)
     for _ in range(5):
         p.keys("alt+F4", "2", delay=100)
+    p.display.xdo("windowsize", p.window, 300, 200)  # the window keeps the frame's size at least
+    time.sleep(0.3)
+    shown(p, frame)
     p.keys("alt+Return")
     shown(p, scaled(frame, 1600, 1200, 2), 1600, 1200)
     p.click(360, 520)  # the frame stands at (160, 120) at twice the size: this is (100, 200)
