@@ -9,20 +9,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 #include <set>
 #include <vector>
 
 #include "data/data_table.h"
 #include "data/picture.h"
+#include "platform/platform.h"
 #include "screen/screen.h"
 #include "support.h"
 #include "tools/picture/picture_maker.h"
 
 // The test program's own fsync, linkat and rename note what the extraction does, in order, when
-// `file_log` is on: "sync file", "sync directory", "name".
+// `logging` is on: "sync file", "sync directory", "name". With `no_proc`, a file cannot be
+// linked in through /proc, as on a system without it.
 std::string file_log;
-bool logging = false;
+bool logging = false, no_proc = false;
 template <class Function>
 Function next(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
@@ -34,6 +37,7 @@ extern "C" int fsync(int file) {
 }
 extern "C" int linkat(int from_directory, const char* from, int to_directory, const char* to, int flags) {
     file_log += logging ? "name, " : "";
+    if (no_proc && std::string(from).rfind("/proc/", 0) == 0) return errno = ENOENT, -1;
     return next<int (*)(int, const char*, int, const char*, int)>("linkat")(from_directory, from, to_directory, to,
                                                                             flags);
 }
@@ -81,7 +85,7 @@ TEST(PictureText, TokensDecodeAsTheyAreWritten) {
     // clang-format off
     const std::pair<std::vector<const char*>, S> cases[] = {
         {{"BM8 10 0E"}, S("BM8\x10\x0E")}, {{" -9 1F +9 &"}, S(9, '\x1F') + S(9, '&')}, {{"&-"}, "&-"},
-        {{"a+5 41"}, "a+5A"}, {{" 0e ff"}, "\x0E\xFF"}, {{" 7G"}, "\x07"}, {{" G7"}, S(1, '\0')},
+        {{"a+5 41"}, "a+5A"}, {{" 0a ff"}, "\x0A\xFF"}, {{" 7G"}, "\x07"}, {{" G7"}, S(1, '\0')},
         {{" -3 A!"}, S(3, '\x0A')}, {{" +12 \xC8"}, S(12, '\xC8')}, {{" +3 -"}, "---"}, {{"\x80\xFE"}, "\x80\xFE"},
         {{" -1389 41"}, S(1389, 'A')}, {{"A -0 41B"}, "AB"}, {{"A +0 xB"}, "AB"}, {{"A --5 41B"}, "AB"},
         {{"A -x 41B"}, "AB"}, {{" -3x 41"}, "AAA"}, {{" -3", "B"}, S(3, '\0') + "B"}, {{" +3 ", "B"}, "B"},
@@ -167,7 +171,8 @@ std::string listing(const std::string& root) {
 }
 
 // "temp" set up in each way (a shell command in the scratch directory), then the start-up in a
-// child, first extracting (1) or under a 100 kB file-size limit (2): what is left behind.
+// child, first extracting (1), under a 100 kB file-size limit (2) or without /proc (3): what is
+// left behind.
 TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
     const struct {
         const char *temp, *set_up;
@@ -186,6 +191,8 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
         {"", "printf keep >victim; ln -s victim ZAQT.bmp", 0, "ZAQT.bmp -> victim, victim 'keep'"},
         {"", "printf keep >victim; ln -s victim ZAQT.bmp", 1, "ZAQT.bmp (picture), victim 'keep'"},
         {"", "", 2, ""},
+        {"", "", 3, "ZAQT.bmp (picture)"},
+        {"", "ln -s gone ZAQT.bmp", 3, "ZAQT.bmp (picture)"},
     };
     const std::string tmpdir = std::filesystem::temp_directory_path();
     for (const auto& c : cases) {
@@ -204,6 +211,7 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
                       };
                       if (c.child == 1) extract_picture();
                       if (c.child == 2) setrlimit(RLIMIT_FSIZE, &limit);
+                      no_proc = c.child == 3;
                   }),
                   "");
         EXPECT_EQ(listing(scratch.path), c.left);
@@ -219,6 +227,7 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     const std::string picture = scratch.file("ZAQT.bmp");
     EXPECT_FALSE(picture_file_exists());
     EXPECT_EQ(last_error(), 1);
+    EXPECT_FALSE(file_end_new(-1, true)) << "no file begun";
     logging = true;
     extract_picture();
     logging = false;

@@ -103,6 +103,7 @@ TEST_F(ScreenFacility, DrawingAndTextAreAsTheirTranscriptSays) {
         set_pixel(7, 9, 0, 4);
         set_pixel(639, 479, 0xFFFFFF, 4);
         set_pixel(0, 479, 0x123456, 4);
+        set_pixel(5, 0, 0xABCDEF, 4);
         for (float x : {-1.0f, 640.0f, 7.0f}) set_pixel(x, x == 7.0f ? 480.0f : 9.0f, 0xFFFFFF, 4);
     });
     r.step("text", [] {
@@ -186,6 +187,22 @@ TEST_F(ScreenFacility, TheKeyQueueKeepsTheLastFifteenAndExtendedKeysWhole) {
     EXPECT_EQ(read_mouse(x, y, wheel, buttons, confinement), 0);
     EXPECT_EQ(std::vector<int32_t>({x, y, buttons}), std::vector<int32_t>({30, 40, 4}));
     EXPECT_EQ(input_serial(), serial + 2);
+}
+
+// Tones from 37 to 32,767 Hz play for their duration; others, and a negative duration, are error 1.
+TEST_F(ScreenFacility, TonesPlayWithinTheirRange) {
+    const struct {
+        int32_t frequency, duration, error;
+    } tones[] = {{36, 10, 1}, {37, 10, 0}, {32767, 20, 0}, {32768, 10, 1}, {440, -1, 1}, {440, 0, 0}};
+    std::string played;
+    for (const auto& t : tones) {
+        tone(t.frequency, t.duration);
+        EXPECT_EQ(last_error(), t.error) << t.frequency << " Hz for " << t.duration << " ms";
+    }
+    for (const HeadlessTone& t : headless_tones())
+        played += std::to_string(t.frequency) + "/" + std::to_string(t.duration) + " ";
+    EXPECT_EQ(played, "37/10 32767/20 ");
+    EXPECT_EQ(headless_now_ms(), 30);
 }
 
 TEST(ScreenHelpers, RandomNumbersReplayAndTextHelpersCountFromOne) {
@@ -347,7 +364,11 @@ TEST_F(ScreenFacility, APollingLoopLeavesTheLockToTheWindowThread) {
     pause(1); // a real sleep: the count starts afresh
     int32_t x, y, wheel, buttons = 1, confinement;
     const auto start = std::chrono::steady_clock::now();
-    for (int32_t i = 0; i < 216; ++i) i % 2 ? read_mouse(x, y, wheel, buttons, confinement) : (read_key(), 0), pause(0);
+    for (int32_t i = 0; i < 216; ++i)
+        i % 3 == 0   ? read_mouse(x, y, wheel, buttons, confinement)
+        : i % 3 == 1 ? (read_key(), 0)
+                     : (input_serial(), 0),
+            pause(0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
 }
 
