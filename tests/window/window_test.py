@@ -75,7 +75,8 @@ def expect_exit(program, code, what):
 def game_start(p, golden, shim=None):
     """The start screen pixel for pixel as the headless game draws it, with the picture written
     into "temp" and the window's icon; then keys and held clicks play, a refused key sounds its
-    tones, and Escape ends with 0, leaving nothing anywhere else and no process behind."""
+    tones, three quiet seconds close the sound device, and Escape ends with 0, leaving nothing
+    anywhere else and no process behind."""
     p.find_window()
     shot = p.wait_screen("the start screen", lambda s: frame_hash(s.rgb) == golden_start_hash(golden))
     check((shot.width, shot.height) == (W, H), "client area %dx%d" % (shot.width, shot.height))
@@ -90,6 +91,10 @@ def game_start(p, golden, shim=None):
     time.sleep(0.6)  # a click counts once the reply's pause is over
     p.click(195, 200)  # column 2, at the height of the third row
     p.wait_screen("the discs in 2 and 4", lambda s: s.pixel(*hole(2, 0)) == RED and s.pixel(*hole(4, 1)) == YELLOW)
+    time.sleep(3.5)  # three quiet seconds close the sound device: the disk driver's file stops growing
+    size = os.path.getsize(p.audio)
+    time.sleep(0.3)
+    check(os.path.getsize(p.audio) == size, "the sound device stays open while the game is quiet")
     p.keys("Escape")
     expect_exit(p, 0, "Escape at the human's turn")
     tones, loud = p.tones(), [abs(s) for s in p.samples() if abs(s) >= 200]
