@@ -292,7 +292,7 @@ def linux_picture(viertal):
 
 def windows_game(exe, golden, viertal):
     """The Windows program under Wine and a window manager, as on Linux: the start screen, centred
-    on the screen; the
+    on the screen, with the game's icons; the
     picture byte for byte the Linux program's, for a user named in Cyrillic and Chinese, left
     alone by a second start; the window made larger, then smaller than the frame, keeps the
     frame's client area; Alt+F4 does nothing; Space, a refused key's tones, keys and held clicks to
@@ -311,6 +311,9 @@ def windows_game(exe, golden, viertal):
         info = display.run("xwininfo", "-id", str(p.window), capture_output=True, text=True).stdout
         x, y = (int(re.search(r"Absolute upper-left %s: +(-?\d+)" % a, info).group(1)) for a in "XY")
         check(x == (1600 - W) // 2 and abs(y - (1200 - H) // 2) < 40, "the window starts at %d,%d, not centred" % (x, y))
+        icons = re.findall(r"Icon \(\d+ x \d+\)", display.run("xprop", "-id", p.window, "_NET_WM_ICON",
+                                                               capture_output=True, text=True).stdout)
+        check(icons == ["Icon (32 x 32)", "Icon (16 x 16)"], "the window's icons: %r" % icons)
         file = os.path.join(p.temp, "ZAQT.bmp")
         check(os.listdir(p.temp) == ["ZAQT.bmp"] and open(file, "rb").read() == picture,
               "the picture differs from the Linux program's, or more was left: %r" % os.listdir(p.temp))
