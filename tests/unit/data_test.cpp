@@ -153,7 +153,17 @@ std::string start_up_in_child(const std::function<void()>& before = [] {}) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? printed : "status " + std::to_string(status) + printed;
 }
 
-// Everything under a directory, sorted: names, kinds, and what the files hold.
+// The permissions of a file, in octal.
+std::string mode_of(const std::filesystem::path& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    char text[8];
+    std::snprintf(text, sizeof text, "%o", st.st_mode & 07777);
+    return text;
+}
+
+// Everything under a directory, sorted: names, kinds, and what the files hold (the picture with
+// its permissions: anyone may read it, under the umask of 022 the tests run with).
 std::string listing(const std::string& root) {
     std::set<std::string> lines;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
@@ -162,7 +172,7 @@ std::string listing(const std::string& root) {
                      (entry.is_symlink()     ? " -> " + std::filesystem::read_symlink(entry.path()).filename().string()
                       : entry.is_directory() ? "/"
                       : entry.is_fifo()      ? " (pipe)"
-                      : content == the_picture() ? " (picture)"
+                      : content == the_picture() ? " (picture, " + mode_of(entry.path()) + ")"
                                                  : " '" + content + "'"));
     }
     std::string text;
@@ -179,22 +189,23 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
         int32_t child;
         const char* left;
     } cases[] = {
-        {"/t", "mkdir t", 0, "t/, t/ZAQT.bmp (picture)"},
-        {"/", "", 0, "ZAQT.bmp (picture)"},
-        {"", "", 0, "ZAQT.bmp (picture)"}, // no "temp": TMPDIR
+        {"/t", "mkdir t", 0, "t/, t/ZAQT.bmp (picture, 644)"},
+        {"/", "", 0, "ZAQT.bmp (picture, 644)"},
+        {"", "", 0, "ZAQT.bmp (picture, 644)"}, // no "temp": TMPDIR
         {"", "printf old >ZAQT.bmp", 0, "ZAQT.bmp 'old'"},
         {"/missing", "", 0, ""},
         {"/f/below", "printf x >f", 0, "f 'x'"},
         {"", "mkdir ZAQT.bmp", 0, "ZAQT.bmp/"},
         {"", "mkfifo ZAQT.bmp", 0, "ZAQT.bmp (pipe)"},
-        {"", "ln -s gone ZAQT.bmp", 0, "ZAQT.bmp (picture)"},
+        {"", "ln -s gone ZAQT.bmp", 0, "ZAQT.bmp (picture, 644)"},
         {"", "printf keep >victim; ln -s victim ZAQT.bmp", 0, "ZAQT.bmp -> victim, victim 'keep'"},
-        {"", "printf keep >victim; ln -s victim ZAQT.bmp", 1, "ZAQT.bmp (picture), victim 'keep'"},
+        {"", "printf keep >victim; ln -s victim ZAQT.bmp", 1, "ZAQT.bmp (picture, 644), victim 'keep'"},
         {"", "", 2, ""},
-        {"", "", 3, "ZAQT.bmp (picture)"},
-        {"", "ln -s gone ZAQT.bmp", 3, "ZAQT.bmp (picture)"},
+        {"", "", 3, "ZAQT.bmp (picture, 644)"},
+        {"", "ln -s gone ZAQT.bmp", 3, "ZAQT.bmp (picture, 644)"},
     };
     const std::string tmpdir = std::filesystem::temp_directory_path();
+    umask(022);
     for (const auto& c : cases) {
         Scratch scratch;
         SCOPED_TRACE(std::string("temp=") + c.temp + ", " + c.set_up);
@@ -223,11 +234,14 @@ TEST(PictureFile, ExtractionLeavesAWholePictureOrNothing) {
 // stray file. The picture is flushed before it gets its name.
 TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     Scratch scratch;
+    umask(022);
     setenv("temp", scratch.path.c_str(), 1);
     const std::string picture = scratch.file("ZAQT.bmp");
     EXPECT_FALSE(picture_file_exists());
     EXPECT_EQ(last_error(), 1);
     EXPECT_FALSE(file_end_new(-1, true)) << "no file begun";
+    const auto open_files = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto files_before = open_files();
     logging = true;
     extract_picture();
     logging = false;
@@ -235,6 +249,8 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     EXPECT_EQ(data_read_index(), data_item_count()) << "the read position is left after the end marker";
     EXPECT_TRUE(picture_file_exists());
     EXPECT_EQ(last_error(), 0);
+    load_bmp(picture);
+    EXPECT_EQ(open_files(), files_before) << "a file left open";
     for (int32_t round = 0; round < 5; ++round) {
         unlink(picture.c_str());
         int gate[2];
@@ -254,7 +270,7 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
             waitpid(child, &status, 0);
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
-        EXPECT_EQ(listing(scratch.path), "ZAQT.bmp (picture)");
+        EXPECT_EQ(listing(scratch.path), "ZAQT.bmp (picture, 644)");
     }
     int status = 0;
     // Killed at any moment of the writing: the picture is whole or absent, and nothing else stays.
@@ -269,7 +285,8 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
         kill(victim, SIGKILL);
         waitpid(victim, &status, 0);
         const std::string left = listing(scratch.path);
-        EXPECT_TRUE(left == "" || left == "ZAQT.bmp (picture)") << "killed after " << round * 700 << " us: " << left;
+        EXPECT_TRUE(left == "" || left == "ZAQT.bmp (picture, 644)")
+            << "killed after " << round * 700 << " us: " << left;
     }
 }
 
