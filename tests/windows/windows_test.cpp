@@ -222,6 +222,7 @@ void window_messages() {
         {WM_KEYDOWN, 'J', ONCE, {}},                  // its WM_CHAR brings it
         {WM_KEYUP, 'J', ONCE, {}, false},
         {WM_KEYDOWN, VK_LEFT, 2, {"\xffK", "\xffK"}}, // twice repeated
+        {WM_KEYDOWN, VK_LEFT, 0, {"\xffK"}},          // no count: once
         {WM_SYSKEYDOWN, 'X', ONCE | ALT | SCAN_X, {}},
         {WM_SYSCHAR, 'x', ONCE | ALT, {}},
         {WM_SYSKEYDOWN, VK_F10, ONCE, {}},
@@ -248,6 +249,13 @@ void window_messages() {
         expect(keys() == std::vector<std::string>{text}, "extended key " + std::to_string(key));
     }
     expect(!send(WM_SYSCHAR, ' ', ONCE | ALT), "Alt+Space must open the window menu");
+    // Only input takes the screen lock; the rest goes straight on to Windows.
+    const std::pair<UINT, bool> inputs[] = {
+        {WM_KEYFIRST, true},     {WM_KEYLAST, true},         {WM_MOUSEFIRST, true},     {WM_MOUSELAST, true},
+        {WM_MOUSELEAVE, true},   {WM_ACTIVATE, true},        {WM_CLOSE, true},          {WM_KEYFIRST - 1, false},
+        {WM_KEYLAST + 1, false}, {WM_MOUSEFIRST - 1, false}, {WM_MOUSELAST + 1, false}, {WM_PAINT, false}};
+    for (const auto& [message, input] : inputs)
+        expect(is_input_message(message) == input, "message " + std::to_string(message) + " taken as input or not");
     InputAction action = InputAction::none;
     expect(send(WM_SYSKEYDOWN, VK_RETURN, ONCE | ALT, &action) && action == InputAction::toggle_full_screen,
            "Alt+Enter must switch full screen");
