@@ -154,6 +154,9 @@ def browser_game(folder, golden, *_):
             check_told(browser, "after " + step, texts, offered, names, said)
             if step in ("j", "5"):
                 browser.axe("the player's turn" if step == "j" else "a result")
+            if step == "5":  # the focus was on "Rij 2", which the result hides: it goes to the game's area
+                check(browser.js("return " + ACTIVE) == "application", "at the result the focus is on %s"
+                      % browser.js("return " + ACTIVE))
         check(browser.audio()["contexts"] == 1, "%d sound contexts made" % browser.audio()["contexts"])
         # Every pitch reached the speakers, once at least: a starved audio thread (a loaded
         # machine) may drop a tone's blocks, so not every tone is looked for.
