@@ -240,6 +240,11 @@ TEST(PictureFile, RacingStartsEndWithOneWholePicture) {
     EXPECT_FALSE(picture_file_exists());
     EXPECT_EQ(last_error(), 1);
     EXPECT_FALSE(file_end_new(-1, true)) << "no file begun";
+    // A first write over a dangling link goes through a scratch name; the next must not reuse it.
+    ASSERT_EQ(symlink("gone", picture.c_str()), 0);
+    extract_picture();
+    ASSERT_EQ(listing(scratch.path), "ZAQT.bmp (picture, 644)");
+    unlink(picture.c_str());
     const auto open_files = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto files_before = open_files();
     logging = true;
