@@ -227,7 +227,7 @@ def browser_phone(folder, golden, *_):
     """A phone on its side: the frame its height, the touch keys beside it and the start question's
     answers large over them; taps play as clicks, one press each; the keys give the style tones and
     the end, after which they show that they do nothing. Held upright: the answers large under the
-    frame; turned, the page lays itself out anew. axe-core finds nothing in either."""
+    frame; turned, or with notches, the page lays itself out anew. axe-core finds nothing in either."""
     with session(folder, phone=True) as (site, browser):
         steps = {step: (frame, tones) for step, frame, tones in transcript(golden)}
         browser.open()
@@ -241,6 +241,15 @@ def browser_phone(folder, golden, *_):
                                            for a, k in zip(answers, keys)),
               "the answers at %r, over the touch keys at %r" % (answers, keys))
         browser.axe("a phone on its side")
+        # A notch each side and a bar under: the frame keeps clear of them, centred between them, at
+        # the size the layout rule gives; without them it is back where it was.
+        browser.cdp("Emulation.setSafeAreaInsetsOverride", insets={"left": 47, "right": 47, "bottom": 21})
+        poll("the frame clear of the notches", lambda: (lambda f: [round(3 * v) for v in f[2:]] == [1280, 960] and
+                                                        abs(f[0] - (47 + (750 - f[2]) / 2)) < 1 and
+                                                        abs(f[1] - (369 - f[3]) / 2) < 1)(browser.box()),
+             seen=browser.box)
+        browser.cdp("Emulation.setSafeAreaInsetsOverride", insets={})
+        poll("the frame back without the notches", lambda: [round(v, 2) for v in browser.box()] == frame, seen=browser.box)
         browser.js("window.__presses = 0;"
                    "document.getElementById('frame').addEventListener('mousedown', () => __presses++);")
         centre = lambda box: (box[0] + box[2] / 2, box[1] + box[3] / 2)  # noqa: E731

@@ -50,7 +50,19 @@ function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false
   return { frame, beside, columns: [centre - keyWidth - gap, centre + gap], answersTop, keysTop: answersTop + keyHeight + gap };
 }
 
-if (typeof module === "object") module.exports = frameLayout; // under node, for the tests
+// What a keydown types, as the game takes it: the character (0 for none; null while a key is
+// being composed, which types nothing yet) and the modifiers, Shift 1, Ctrl 2, Alt 4, Meta 8,
+// AltGr 16 (which browsers report as Ctrl and Alt too).
+function keyOf(event) {
+  if (event.key === "Dead" || event.key === "Process" || event.key === "Unidentified") return { character: null };
+  const characters = Array.from(event.key);
+  const character = characters.length === 1 ? event.key.codePointAt(0) : 0;
+  const modifiers = (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0) |
+    (event.metaKey ? 8 : 0) | (event.getModifierState && event.getModifierState("AltGraph") ? 16 : 0);
+  return { character, modifiers };
+}
+
+if (typeof module === "object") module.exports = { frameLayout, keyOf }; // under node, for the tests
 else (function () {
   const TONE_LEVEL = 0.3; // the desktop's peak, well below clipping
   const TONE_EDGE = 0.004; // seconds of the fade-in and fade-out, as on the desktop
@@ -295,11 +307,8 @@ else (function () {
     if (!game || !game._web_key || event.isComposing) return;
     // Enter and Space on a button of the page do what the button says.
     if ((event.key === "Enter" || event.key === " ") && event.target.closest && event.target.closest("button")) return;
-    if (event.key === "Dead" || event.key === "Process" || event.key === "Unidentified") return;
-    const characters = Array.from(event.key);
-    const character = characters.length === 1 ? event.key.codePointAt(0) : 0;
-    const modifiers = (event.shiftKey ? 1 : 0) | (event.ctrlKey ? 2 : 0) | (event.altKey ? 4 : 0) |
-      (event.metaKey ? 8 : 0) | (event.getModifierState && event.getModifierState("AltGraph") ? 16 : 0);
+    const { character, modifiers } = keyOf(event);
+    if (character === null) return;
     if (game._web_key(event.keyCode, character, modifiers)) {
       event.preventDefault(); // no scrolling on Space or the arrows, no going back on Backspace
       wake();

@@ -1,10 +1,11 @@
-// layout_test.js -- where the page puts the frame and the touch keys (frameLayout of page.js),
-// for a table of screens: the frame's size in device pixels as the rule gives it, and on every
-// screen the frame centred in its room on whole device pixels, the keys on the screen, clear of
-// the frame and of each other, the answers over the keys.
-//   node tests/web/layout_test.js platform/web/page/page.js
+// page_test.js -- the page script's rules under node: where it puts the frame and the touch keys
+// (frameLayout), for a table of screens: the frame's size in device pixels as the rule gives it,
+// and on every screen the frame centred in its room on whole device pixels, the keys on the
+// screen, clear of the frame and of each other, the answers over the keys; and what a keydown
+// types (keyOf).
+//   node tests/web/page_test.js platform/web/page/page.js
 "use strict";
-const frameLayout = require(require("path").resolve(process.argv[2]));
+const { frameLayout, keyOf } = require(require("path").resolve(process.argv[2]));
 
 // [CSS width, height, device pixels a CSS pixel, touch keys, insets {left, top, right, bottom}],
 // then the frame in device pixels and where the keys go.
@@ -65,5 +66,21 @@ for (const [cssWidth, cssHeight, ratio, keys, insets, size, where] of screens) {
   }
   expect(placed.answersTop + 64 <= placed.keysTop, `${name}: the answers are not over the keys`);
 }
-console.log(`layout_test: ${screens.length} screens, ${failures} failed`);
+// Keydowns, as browsers report them, and what they type: [event, character, modifiers].
+const altGr = (state) => state === "AltGraph";
+const keydowns = [
+  [{ key: "j" }, 106, 0],
+  [{ key: "J", shiftKey: true }, 74, 1],
+  [{ key: "é", ctrlKey: true, altKey: true, getModifierState: altGr }, 0xe9, 16 | 4 | 2], // AltGr
+  [{ key: "a", metaKey: true, getModifierState: () => false }, 97, 8],
+  [{ key: "Enter" }, 0, 0],
+  [{ key: "😀" }, 0x1f600, 0], // one character, two UTF-16 units
+  [{ key: "Dead" }, null], [{ key: "Process" }, null], [{ key: "Unidentified" }, null],
+];
+for (const [event, character, modifiers] of keydowns) {
+  const got = keyOf(event);
+  expect(got.character === character && (character === null || got.modifiers === modifiers),
+    `keydown ${JSON.stringify(event)} types ${JSON.stringify(got)}`);
+}
+console.log(`page_test: ${screens.length} screens, ${keydowns.length} keydowns, ${failures} failed`);
 process.exit(failures ? 1 : 0);
