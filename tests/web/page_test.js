@@ -66,6 +66,11 @@ for (const [cssWidth, cssHeight, ratio, keys, insets, size, where] of screens) {
   }
   expect(placed.answersTop + 64 <= placed.keysTop, `${name}: the answers are not over the keys`);
 }
+// Left out, the place, the density and the keys are 0, 1 and none.
+const plain = frameLayout({ width: 700, height: 500 }).frame;
+expect(JSON.stringify([plain.left, plain.top, plain.width, plain.height]) === "[30,10,640,480]",
+  `the frame on 700 x 500 without the rest at ${JSON.stringify(plain)}`);
+
 // Keydowns, as browsers report them, and what they type: [event, character, modifiers].
 const altGr = (state) => state === "AltGraph";
 const keydowns = [

@@ -15,7 +15,7 @@
 // at the largest fit. With `keys` (a touch screen) the touch keys, `keyWidth` x `keyHeight`, stand
 // beside the frame or under it, with room kept for the start question's answers over them, so
 // the frame stays put as they come and go. A pure function, so the unit tests check it for any
-// screen (tests/web/layout_test.js, through node). A key not measured yet (0) counts as 112 x 64.
+// screen (tests/web/page_test.js, through node). A key not measured yet (0) counts as 112 x 64.
 const FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
 function frameLayout({ width, height, left = 0, top = 0, ratio = 1, keys = false, keyWidth = 0, keyHeight = 0 }) {
   const WHOLE_SCALE_FILL = 0.85, gap = 12;
