@@ -91,6 +91,7 @@ void picture_writing() {
         SetEnvironmentVariableW(L"temp", dir.wstring().c_str());
 
         expect(!picture_file_exists() && last_error() == ERROR_BAD_ARGUMENT, "no picture yet, error 1" + where);
+        expect(!file_end_new(-1, true), "a file never begun cannot be ended" + where);
         extract_picture();
         expect(picture_file_exists() && last_error() == ERROR_NONE, "the picture exists, error 0" + where);
         expect(fs::exists(file) && fs::file_size(file) == 921656 && folder(dir) == only_picture,
