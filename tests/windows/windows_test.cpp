@@ -92,6 +92,12 @@ void picture_writing() {
 
         expect(!picture_file_exists() && last_error() == ERROR_BAD_ARGUMENT, "no picture yet, error 1" + where);
         expect(!file_end_new(-1, true), "a file never begun cannot be ended" + where);
+        const int32_t begun = file_begin_new(picture_file_name());
+        const bool refused = !file_end_new(begun + 1, true);
+        expect(refused && file_write(begun, "BM", 2) && file_end_new(begun, true) && fs::exists(file) &&
+                   fs::file_size(file) == 2,
+               "ending another file must be refused and leave the begun one to its writer" + where);
+        fs::remove(file);
         extract_picture();
         expect(picture_file_exists() && last_error() == ERROR_NONE, "the picture exists, error 0" + where);
         expect(fs::exists(file) && fs::file_size(file) == 921656 && folder(dir) == only_picture,
