@@ -124,6 +124,22 @@ void picture_writing() {
     SetEnvironmentVariableW(L"temp", nullptr);
 }
 
+// A device is no picture file. Descriptor 0 is a file like any other: a program started without
+// standard handles gets its first file there.
+void descriptor_edges() {
+    const int32_t device = file_open_read("NUL");
+    expect(device >= 0 && file_size(device) == -1 && file_size(-1) == -1, "a device or a bad descriptor has a size");
+    file_close(device);
+    const fs::path dir = new_folder(L"viertal-descriptor-0-");
+    SetEnvironmentVariableW(L"temp", dir.wstring().c_str());
+    file_close(0);
+    const int32_t file = file_begin_new(picture_file_name());
+    expect(file == 0 && file_write(file, "BM", 2) && file_end_new(file, true) && fs::exists(dir / L"ZAQT.bmp"),
+           "a file begun on descriptor 0 must be written (begun on " + std::to_string(file) + ")");
+    fs::remove_all(dir);
+    SetEnvironmentVariableW(L"temp", nullptr);
+}
+
 // Runs this program as a writer that is killed half-way (see main) in `dir`; returns its process
 // id once it has ended.
 DWORD run_killed_writer(const fs::path& dir) {
@@ -384,6 +400,7 @@ int main() {
     if (count == 3 && std::wstring(arguments[1]) == L"--killed-writer") killed_writer(arguments[2]);
     picture_names();
     picture_writing();
+    descriptor_edges();
     killed_writing();
     window_messages();
     mouse_messages();
