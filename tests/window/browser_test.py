@@ -29,7 +29,8 @@ from driver import check, main  # noqa: E402
 KEYS_GAME = "pic <32> j 9 2 2 4 3 5 <13> <27>"
 # Steps of the keys game (by their place after the start) made by a choice's button, found in the
 # accessibility tree and pressed with Space or Enter, or by a held click on a frame pixel.
-BY_HAND = {1: ("ja", " "), 3: ("Rij 2", "\ue007"), 5: (323, 300), 8: ("Nieuw spel", "\ue007")}  # \ue007: Enter
+ENTER = "\ue007"  # WebDriver's Enter key, Keys.ENTER, without importing Selenium at load time
+BY_HAND = {1: ("ja", " "), 3: ("Rij 2", ENTER), 5: (323, 300), 8: ("Nieuw spel", ENTER)}
 SCENARIO = "pic <32> @246,37 9 2 @190,300 4 @250,300 5 <13> <27>"
 ENDED = "!document.getElementById('ended').hidden"
 TOUCH_KEYS = ("Andere taktiek", "Stoppen", "Nog een keer spelen")  # the page's own buttons
@@ -148,7 +149,7 @@ def browser_game(folder, golden, *_):
             elif by:
                 browser.press("button", *by)
             else:
-                browser.keys({"<32>": " ", "<13>": Keys.ENTER}.get(step, step))
+                browser.keys({"<32>": " ", "<13>": ENTER}.get(step, step))
             browser.wait_frame(what, frame, timeout=20)
             check_tones(browser, "after " + step, tones, since)
             check_told(browser, "after " + step, texts, offered, names, said)
