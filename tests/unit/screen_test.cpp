@@ -370,11 +370,12 @@ TEST_F(ScreenFacility, APollingLoopLeavesTheLockToTheWindowThread) {
     pause(1); // a real sleep: the count starts afresh
     int32_t x, y, wheel, buttons = 1, confinement;
     const auto start = std::chrono::steady_clock::now();
-    for (int32_t i = 0; i < 216; ++i)
-        i % 3 == 0   ? read_mouse(x, y, wheel, buttons, confinement)
-        : i % 3 == 1 ? (read_key(), 0)
-                     : (input_serial(), 0),
-            pause(0);
+    for (int32_t i = 0; i < 216; ++i) {
+        if (i % 3 == 0) read_mouse(x, y, wheel, buttons, confinement);
+        if (i % 3 == 1) read_key();
+        if (i % 3 == 2) input_serial();
+        pause(0);
+    }
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
 }
 

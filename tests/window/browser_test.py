@@ -245,10 +245,11 @@ def browser_phone(folder, golden, *_):
         # A notch each side and a bar under: the frame keeps clear of them, centred between them, at
         # the size the layout rule gives; without them it is back where it was.
         browser.cdp("Emulation.setSafeAreaInsetsOverride", insets={"left": 47, "right": 47, "bottom": 21})
-        poll("the frame clear of the notches", lambda: (lambda f: [round(3 * v) for v in f[2:]] == [1280, 960] and
-                                                        abs(f[0] - (47 + (750 - f[2]) / 2)) < 1 and
-                                                        abs(f[1] - (369 - f[3]) / 2) < 1)(browser.box()),
-             seen=browser.box)
+        def clear_of_notches(box):  # 1280 x 960 device pixels, centred between the notches and above the bar
+            left, top, width, height = box
+            return ([round(3 * v) for v in (width, height)] == [1280, 960] and abs(left - (47 + (750 - width) / 2)) < 1
+                    and abs(top - (369 - height) / 2) < 1)
+        poll("the frame clear of the notches", lambda: clear_of_notches(browser.box()), seen=browser.box)
         browser.cdp("Emulation.setSafeAreaInsetsOverride", insets={})
         poll("the frame back without the notches", lambda: [round(v, 2) for v in browser.box()] == frame, seen=browser.box)
         browser.js("window.__presses = 0;"

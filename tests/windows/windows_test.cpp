@@ -124,8 +124,8 @@ void picture_writing() {
     SetEnvironmentVariableW(L"temp", nullptr);
 }
 
-// A device is no picture file. Descriptor 0 is a file like any other: a program started without
-// standard handles gets its first file there.
+// A device is no picture file. Descriptor 0 can be free (standard input closed), and a file
+// begun there is a file like any other.
 void descriptor_edges() {
     const int32_t device = file_open_read("NUL");
     expect(device >= 0 && file_size(device) == -1 && file_size(-1) == -1, "a device or a bad descriptor has a size");
@@ -349,18 +349,22 @@ void mouse_messages() {
 void window_geometry() {
     const SIZE frame = outer_size(640, 480); // the client area at 1 x with Windows' frame
     const int32_t fw = frame.cx - 640, fh = frame.cy - 480;
+    // Where each window must start, from the frame metrics alone: centred, at the work area's
+    // corner when it only just fits or is too small.
     const struct {
         RECT work;
         int32_t dpi, scale;
-    } starts[] = {{{0, 0, 1600, 1200}, 96, 1},       {{100, 40, 1700, 1240}, 96, 1},
-                  {{0, 0, 3840, 2120}, 192, 2},      {{0, 0, 1280 + fw, 960 + fh}, 192, 2},
-                  {{0, 0, 1279 + fw, 2000}, 192, 1}, {{0, 0, 600, 400}, 96, 1}};
+        LONG x, y;
+    } starts[] = {{{0, 0, 1600, 1200}, 96, 1, (960 - fw) / 2, (720 - fh) / 2},
+                  {{100, 40, 1700, 1240}, 96, 1, 100 + (960 - fw) / 2, 40 + (720 - fh) / 2},
+                  {{0, 0, 3840, 2120}, 192, 2, (2560 - fw) / 2, (1160 - fh) / 2},
+                  {{0, 0, 1280 + fw, 960 + fh}, 192, 2, 0, 0},
+                  {{0, 0, 1279 + fw, 2000}, 192, 1, 319, (1520 - fh) / 2},
+                  {{0, 0, 600, 400}, 96, 1, 0, 0}};
     for (const auto& s : starts) {
         const RECT got = start_window(s.work, s.dpi, 640, 480);
         const LONG width = 640 * s.scale + fw, height = 480 * s.scale + fh;
-        const LONG x = s.work.left + std::max<LONG>(0, (s.work.right - s.work.left - width) / 2);
-        const LONG y = s.work.top + std::max<LONG>(0, (s.work.bottom - s.work.top - height) / 2);
-        expect(got.left == x && got.top == y && got.right - got.left == width && got.bottom - got.top == height,
+        expect(got.left == s.x && got.top == s.y && got.right - got.left == width && got.bottom - got.top == height,
                "start at " + std::to_string(s.dpi) + " dpi in the work area to " + std::to_string(s.work.right) + "," +
                    std::to_string(s.work.bottom) + ": " + std::to_string(got.left) + "," + std::to_string(got.top) +
                    " " + std::to_string(got.right - got.left) + " x " + std::to_string(got.bottom - got.top));
